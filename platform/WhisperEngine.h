@@ -1,0 +1,58 @@
+#pragma once
+
+#include "ModelStore.h"
+#include "SpeechEngine.h"
+
+#include <string>
+
+struct whisper_context;
+
+namespace sv {
+
+// How whisper.cpp is run; the decoding itself follows DecodingOptions.
+struct WhisperRuntime {
+    int threads = 0;            // 0: whisper.cpp's default
+    bool flashAttention = true; // whisper.cpp 1.9.1's default
+    bool gpu = false;           // CPU only
+};
+
+// SpeechEngine on whisper.cpp. One whisper_context per engine; transcribe()
+// must not be called concurrently on one engine (the captioner never does),
+// while separate engines are independent.
+class WhisperEngine final : public SpeechEngine {
+public:
+    // Loads a ggml model file; null with `error` set on failure.
+    static std::shared_ptr<WhisperEngine> load(const std::string &path, const WhisperRuntime &runtime,
+                                               EngineError &error);
+    ~WhisperEngine() override;
+
+    bool transcribe(const std::vector<float> &samples, const DecodingOptions &options, const std::atomic<bool> &abort,
+                    std::vector<TranscriptionResult> &results, EngineError &error) override;
+
+private:
+    WhisperEngine(whisper_context *context, WhisperRuntime runtime);
+    whisper_context *m_context;
+    WhisperRuntime m_runtime;
+};
+
+// Creates engines for a model name through the model store (fetching the file
+// once), or always from one file when a path is given (tools, tests).
+class WhisperEngineFactory final : public SpeechEngineFactory {
+public:
+    WhisperEngineFactory(ModelStore store, WhisperRuntime runtime = {});
+    static WhisperEngineFactory fromFile(std::string modelPath, WhisperRuntime runtime = {});
+
+    std::shared_ptr<SpeechEngine> create(const std::string &modelName, const std::atomic<bool> &cancel,
+                                         EngineError &error) override;
+
+private:
+    ModelStore m_store;
+    std::string m_fixedPath;
+    WhisperRuntime m_runtime;
+};
+
+// Routes whisper.cpp's own log lines to the "sonivane.whisper" category (info
+// and above), or drops them. Call once, before the first engine.
+void routeWhisperLog(bool enabled);
+
+} // namespace sv
