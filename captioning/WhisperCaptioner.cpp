@@ -2,6 +2,7 @@
 
 #include "captioning/CaptionText.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace sv {
@@ -192,6 +193,18 @@ void WhisperCaptioner::tick()
     if (!transcribing.compare_exchange_strong(idle, true))
         return; // another step won the race since the check above
 
+    // Whisper invents sentences from silence ("Thank you.") that nobody said;
+    // a snapshot without a single 100 ms frame at speech level is taken as
+    // empty text with a silent tail instead of being transcribed.
+    if (!anyFrameReaches(snapshot, silenceThreshold)) {
+        {
+            std::lock_guard guard(lock);
+            samples.dropBefore(snapshotEnd);
+        }
+        transcribing = false;
+        return;
+    }
+
     const size_t tailStart = n > tailLength ? n - tailLength : 0;
     float sum = 0.0f;
     for (size_t i = tailStart; i < n; ++i)
@@ -224,6 +237,20 @@ void WhisperCaptioner::tick()
         samples.dropBefore(snapshotEnd);
     }
     transcribing = false;
+}
+
+bool WhisperCaptioner::anyFrameReaches(const std::vector<float> &snapshot, float threshold)
+{
+    constexpr size_t frame = sampleRate / 10;
+    for (size_t begin = 0; begin < snapshot.size(); begin += frame) {
+        const size_t end = std::min(begin + frame, snapshot.size());
+        float sum = 0.0f;
+        for (size_t i = begin; i < end; ++i)
+            sum += snapshot[i] * snapshot[i];
+        if (std::sqrt(sum / float(end - begin)) >= threshold)
+            return true;
+    }
+    return false;
 }
 
 void WhisperCaptioner::emitText(const QString &text, bool isFinal)

@@ -78,6 +78,9 @@ public:
     // frame count, truncated, plus 1024 frames of slack; 0 when the input
     // rate is unusable.
     static uint32_t outputCapacity(double inputRate, uint32_t frameLength);
+    // Whether any 100 ms frame of the audio has a root mean square at or
+    // above `threshold` (the last frame may be shorter).
+    static bool anyFrameReaches(const std::vector<float> &samples, float threshold);
 
     // Visible for tests and the replay tool.
     void tick();

@@ -16,7 +16,6 @@
 #include <system_error>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace sv {
@@ -331,7 +330,7 @@ bool ModelStore::ensure(const ModelInfo &model, const std::atomic<bool> &cancel,
             error = failed + (curlMessage[0] != '\0' ? curlMessage : curl_easy_strerror(result));
         return false;
     }
-    if (false) {
+    if (expected > 0 && transfer.received < expected) {
         error = incomplete();
         return false;
     }

@@ -218,6 +218,8 @@ int PortAudioCapture::streamCallback(const void *input, void *, unsigned long fr
         buffer.channelData[c] = channels[c];
     buffer.frameLength = uint32_t(frames);
 
+    // Frames the host dropped in an input overflow never reach us and are not
+    // counted: the time is a position in the delivered stream.
     const AudioTime time{self->m_framesCaptured, self->m_format.sampleRate};
     self->m_framesCaptured += int64_t(frames);
     self->m_callback(buffer, time);

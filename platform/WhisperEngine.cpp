@@ -1,5 +1,7 @@
 #include "WhisperEngine.h"
 
+#include "AudioContext.h"
+
 #include <QLoggingCategory>
 
 #include <whisper.h>
@@ -7,6 +9,7 @@
 #include <algorithm>
 #include <cctype>
 #include <mutex>
+#include <thread>
 
 Q_LOGGING_CATEGORY(lcWhisper, "sonivane.whisper", QtInfoMsg)
 
@@ -77,6 +80,33 @@ whisper_full_params toWhisperParams(const DecodingOptions &o, const WhisperRunti
 
 } // namespace
 
+WhisperRuntime WhisperRuntime::tuned()
+{
+    WhisperRuntime r;
+    // ggml's workers spin while they wait, so one thread per core is the
+    // most that helps. On two cores both are used: the capture callback costs
+    // microseconds per buffer and the interface is idle between events, and
+    // the scheduler preempts a spinning worker for either. On larger machines
+    // one core stays free for them, and beyond 8 threads the encoder gains
+    // little.
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    r.threads = cores <= 2 ? cores : std::min(cores - 1, 8);
+    r.flashAttention = true;
+    r.matchAudioContext = true;
+    r.warmUp = true;
+    return r;
+}
+
+WhisperRuntime WhisperRuntime::whisperDefaults()
+{
+    WhisperRuntime r;
+    r.threads = 0;
+    r.flashAttention = true; // whisper.cpp 1.9.1 turns it on by default
+    r.matchAudioContext = false;
+    r.warmUp = false;
+    return r;
+}
+
 void routeWhisperLog(bool enabled)
 {
     whisper_log_set(enabled ? logToCategory : dropLog, nullptr);
@@ -94,7 +124,23 @@ std::shared_ptr<WhisperEngine> WhisperEngine::load(const std::string &path, cons
         error.localizedDescription = "the speech model at " + path + " could not be loaded";
         return nullptr;
     }
-    return std::shared_ptr<WhisperEngine>(new WhisperEngine(context, runtime));
+    auto engine = std::shared_ptr<WhisperEngine>(new WhisperEngine(context, runtime));
+    if (runtime.warmUp) {
+        // The first whisper_full allocates its compute buffers; doing it here
+        // keeps that cost off the first caption. One second of faint noise:
+        // pure zeros could take a shortcut through the decoder.
+        std::vector<float> noise(16000);
+        uint32_t x = 12345;
+        for (float &v : noise) {
+            x = x * 1664525u + 1013904223u;
+            v = (float(x >> 8) / float(1 << 24) - 0.5f) * 0.002f;
+        }
+        std::vector<TranscriptionResult> ignored;
+        EngineError ignoredError;
+        const std::atomic<bool> never{false};
+        engine->transcribe(noise, DecodingOptions{}, never, ignored, ignoredError);
+    }
+    return engine;
 }
 
 WhisperEngine::WhisperEngine(whisper_context *context, WhisperRuntime runtime)
@@ -113,6 +159,8 @@ bool WhisperEngine::transcribe(const std::vector<float> &samples, const Decoding
                                EngineError &error)
 {
     whisper_full_params p = toWhisperParams(options, m_runtime);
+    if (m_runtime.matchAudioContext)
+        p.audio_ctx = audioContextFor(samples.size(), whisper_model_n_audio_ctx(m_context));
     p.abort_callback = abortRequested;
     p.abort_callback_user_data = const_cast<std::atomic<bool> *>(&abort);
 

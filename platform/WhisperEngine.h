@@ -11,9 +11,18 @@ namespace sv {
 
 // How whisper.cpp is run; the decoding itself follows DecodingOptions.
 struct WhisperRuntime {
-    int threads = 0;            // 0: whisper.cpp's default
-    bool flashAttention = true; // whisper.cpp 1.9.1's default
+    int threads = 0;            // 0: whisper.cpp's default (at most 4)
+    bool flashAttention = true;
+    // Encode only as many frames as the audio needs (AudioContext.h); false
+    // restores whisper.cpp's full 30 s window, to compare accuracy.
+    bool matchAudioContext = true;
+    bool warmUp = true;         // one throw-away transcription after loading
     bool gpu = false;           // CPU only
+
+    // What Sonivane runs with; see bench/README.md for the measurements.
+    static WhisperRuntime tuned();
+    // whisper.cpp's own defaults, for comparison.
+    static WhisperRuntime whisperDefaults();
 };
 
 // SpeechEngine on whisper.cpp. One whisper_context per engine; transcribe()

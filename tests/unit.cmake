@@ -5,3 +5,4 @@ sonivane_test(debug_log_test SOURCES unit/DebugLogTest.cpp LIBS sonivane_caption
 sonivane_test(sample_buffer_test SOURCES unit/SampleBufferTest.cpp LIBS sonivane_captioning)
 sonivane_test(status_text_test SOURCES unit/StatusTextTest.cpp LIBS sonivane_app_core)
 target_include_directories(captioner_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
+sonivane_test(audio_context_test SOURCES unit/AudioContextTest.cpp)

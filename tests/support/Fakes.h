@@ -41,9 +41,13 @@ public:
             drain();
             if (done())
                 return true;
-            std::unique_lock l(m_mutex);
-            if (!m_cv.wait_until(l, deadline, [this] { return !m_tasks.empty(); }))
+            if (std::chrono::steady_clock::now() >= deadline)
                 return done();
+            // Conditions may also change on other threads without a task
+            // being posted, so look again every few milliseconds.
+            std::unique_lock l(m_mutex);
+            m_cv.wait_until(l, std::min(deadline, std::chrono::steady_clock::now() + 5ms),
+                            [this] { return !m_tasks.empty(); });
         }
     }
     void drain()
@@ -72,8 +76,24 @@ public:
     bool granted = true;
     int failStarts = 0; // how many of the next start() calls fail
     AudioFormat format{16000.0, 1, SampleType::Float32};
+    std::atomic<int> accessChecks{0};
 
-    bool checkAccess() override { return granted; }
+    bool checkAccess() override
+    {
+        std::unique_lock l(m_mutex);
+        m_accessCv.wait(l, [this] { return !m_holdAccess; });
+        ++accessChecks;
+        return granted;
+    }
+    // While held, permission answers wait.
+    void holdAccess(bool hold)
+    {
+        {
+            std::lock_guard g(m_mutex);
+            m_holdAccess = hold;
+        }
+        m_accessCv.notify_all();
+    }
     AudioFormat inputFormat() override { return format; }
     bool start(Callback callback, std::string &error) override
     {
@@ -123,6 +143,8 @@ public:
 
 private:
     mutable std::mutex m_mutex;
+    std::condition_variable m_accessCv;
+    bool m_holdAccess = false;
     Callback m_callback;
     int64_t m_frames = 0;
 };

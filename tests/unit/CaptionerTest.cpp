@@ -43,6 +43,7 @@ protected:
     {
         engines.setHold(false);
         engines.engine->setHold(false);
+        capture.holdAccess(false);
         captioner.reset();
     }
 
@@ -101,6 +102,13 @@ std::vector<float> loudThenQuiet(size_t n, size_t loud, float quiet)
     return s;
 }
 
+std::vector<float> oneLoudFrame(size_t n, size_t at, float level)
+{
+    std::vector<float> s(n, 0.0f);
+    std::fill(s.begin() + at, s.begin() + at + 1600, level);
+    return s;
+}
+
 class StepTest : public CaptionerFixture, public ::testing::WithParamInterface<StepCase> {};
 
 TEST_P(StepTest, FollowsTheLineRules)
@@ -137,7 +145,11 @@ INSTANTIATE_TEST_SUITE_P(
         StepCase{"full_buffer_is_final", constant(192000, 0.5f), "hi there", 1, true, true, true},
         StepCase{"one_short_of_full_is_live", constant(191999, 0.5f), "hi there", 1, false, false, true},
         StepCase{"empty_text_silent_tail_empties", loudThenQuiet(40000, 20000, 0.0f), "[Music]", 0, false, true, true},
-        StepCase{"empty_text_loud_tail_keeps", constant(40000, 0.5f), "um", 0, false, false, true}),
+        StepCase{"empty_text_loud_tail_keeps", constant(40000, 0.5f), "um", 0, false, false, true},
+        // No 100 ms frame at speech level: never sent to the engine, and the
+        // buffer starts afresh.
+        StepCase{"silent_snapshot_not_transcribed", constant(40000, 0.0059f), "Thank you.", 0, false, true, false},
+        StepCase{"one_loud_frame_is_transcribed", oneLoudFrame(40000, 8000, 0.006f), "hi there", 1, true, true, true}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(CaptionerFixture, BufferKeepsNewest192000)
@@ -249,12 +261,12 @@ TEST_F(CaptionerFixture, StopEmptiesTheBufferAndEndsCapture)
 
 TEST_F(CaptionerFixture, StopDuringModelLoadingNeverCaptures)
 {
-    engines.setHold(true);
+    capture.holdAccess(true);
     captioner->start();
     captioner->stop();
-    engines.setHold(false);
-    // The overtaken load ends on its own; give it every chance to misbehave.
-    dispatcher.runUntil([&] { return engines.creations.load() > 0; });
+    capture.holdAccess(false);
+    // The overtaken start ends on its own; give it every chance to misbehave.
+    ASSERT_TRUE(dispatcher.runUntil([&] { return capture.accessChecks.load() == 1; }));
     dispatcher.runUntil([] { return false; }, 200ms);
     EXPECT_EQ(capture.starts, 0);
     EXPECT_FALSE(captioner->isRunning());
@@ -263,10 +275,10 @@ TEST_F(CaptionerFixture, StopDuringModelLoadingNeverCaptures)
 
 TEST_F(CaptionerFixture, TwoStartsWhileLoadingOpenOneStream)
 {
-    engines.setHold(true);
+    capture.holdAccess(true);
     captioner->start();
     captioner->start();
-    engines.setHold(false);
+    capture.holdAccess(false);
     ASSERT_TRUE(waitForListening());
     dispatcher.runUntil([] { return false; }, 200ms);
     EXPECT_EQ(capture.starts, 1);
