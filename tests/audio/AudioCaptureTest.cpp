@@ -257,9 +257,12 @@ TEST_F(PrivatePulse, CapturesSpeechPlayedIntoTheDefaultSource)
 {
     const std::string wav = m_dir + "/speech.wav";
     const std::string ref = m_dir + "/speech.f32";
-    ASSERT_EQ(std::system(("espeak-ng -w " + shellQuoted(wav) + " 'the quick brown fox jumps over the lazy dog'").c_str()), 0);
+    const std::string speak = "espeak-ng -w " + shellQuoted(wav) + " 'the quick brown fox jumps over the lazy dog'";
+    ASSERT_EQ(std::system(speak.c_str()), 0);
     // The reference at 16 kHz through an independent resampler.
-    ASSERT_EQ(std::system(("sox " + shellQuoted(wav) + " -t raw -e floating-point -b 32 -c 1 -r 16000 " + shellQuoted(ref)).c_str()), 0);
+    const std::string resample =
+        "sox " + shellQuoted(wav) + " -t raw -e floating-point -b 32 -c 1 -r 16000 " + shellQuoted(ref);
+    ASSERT_EQ(std::system(resample.c_str()), 0);
     std::vector<float> reference;
     ASSERT_TRUE(readFloats(ref, reference));
     ASSERT_GT(reference.size(), size_t(kSpeechRate)); // over a second of speech
@@ -294,7 +297,8 @@ TEST_F(PrivatePulse, CapturesSpeechPlayedIntoTheDefaultSource)
     const Match match = locate(reference, r.speech);
     EXPECT_GT(match.correlation, 0.9) << "the captured audio does not contain the speech";
     if (match.correlation > 0.0) {
-        const double level = rms(r.speech.data() + match.offset, reference.size()) / rms(reference.data(), reference.size());
+        const double level =
+            rms(r.speech.data() + match.offset, reference.size()) / rms(reference.data(), reference.size());
         EXPECT_GT(level, 0.5);
         EXPECT_LT(level, 2.0);
     }

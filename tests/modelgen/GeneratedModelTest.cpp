@@ -90,11 +90,14 @@ const std::string kLongestTinyText = repeated("the cat and the dog ran to the pa
 struct RandomCase {
     const char *ftype;
     int32_t expectedFtype;
+    // whisper.cpp 1.9.1 keeps an f32 file's convolution kernels in f32, and
+    // its CPU im2col then aborts on them: such files load but cannot run.
+    bool runnable;
 };
 
 class RandomTinyModel : public testing::TestWithParam<RandomCase> {};
 
-TEST_P(RandomTinyModel, LoadsWithTheTinyShapeAndTranscribesNoise)
+TEST_P(RandomTinyModel, LoadsAndTranscribesNoise)
 {
     ScratchDirectory dir;
     const auto path = dir.file("tiny.bin");
@@ -110,10 +113,13 @@ TEST_P(RandomTinyModel, LoadsWithTheTinyShapeAndTranscribesNoise)
     EXPECT_EQ(whisper_model_n_mels(context.get()), 80);
     EXPECT_EQ(whisper_model_ftype(context.get()), GetParam().expectedFtype);
 
-    EXPECT_EQ(transcribe(context.get(), noise(2.0), "en").status, 0);
+    if (GetParam().runnable) {
+        EXPECT_EQ(transcribe(context.get(), noise(2.0), "en").status, 0);
+    }
 }
 
-INSTANTIATE_TEST_SUITE_P(Ftypes, RandomTinyModel, testing::Values(RandomCase{"f16", 1}, RandomCase{"f32", 0}),
+INSTANTIATE_TEST_SUITE_P(Ftypes, RandomTinyModel,
+                         testing::Values(RandomCase{"f16", 1, true}, RandomCase{"f32", 0, false}),
                          [](const auto &info) { return std::string(info.param.ftype); });
 
 // --- speaking models ------------------------------------------------------

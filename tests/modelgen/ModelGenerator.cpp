@@ -42,8 +42,10 @@ ScratchDirectory::~ScratchDirectory()
 int runModelGenerator(const std::vector<std::string> &args)
 {
     std::string command = shellQuoted(SONIVANE_MAKE_MODEL);
-    for (const auto &arg : args)
-        command += " " + shellQuoted(arg);
+    for (const auto &arg : args) {
+        command += ' ';
+        command += shellQuoted(arg);
+    }
     command += " 2>/dev/null";
     const int status = std::system(command.c_str());
     if (status == -1 || !WIFEXITED(status))

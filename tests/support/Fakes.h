@@ -174,6 +174,7 @@ public:
         std::unique_lock l(m_mutex);
         ++calls;
         lastLength = samples.size();
+        lastSamples = samples;
         inside = true;
         m_cv.notify_all();
         m_cv.wait(l, [this] { return !hold; });
@@ -201,6 +202,7 @@ public:
 
     std::atomic<int> calls{0};
     std::atomic<size_t> lastLength{0};
+    std::vector<float> lastSamples; // read after the call has returned
 
 private:
     std::mutex m_mutex;

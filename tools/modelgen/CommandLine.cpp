@@ -40,7 +40,10 @@ benchmarks. No real weights are involved: the output is noise unless
                            wide, about 148 MB in f16); tiny: 1+1 layers, 64
                            wide, about 7 MB. Both use the 51865-token
                            multilingual vocabulary and a 30 s audio window.
-  --ftype f16|f32          storage of matrices and convolutions (default f16)
+  --ftype f16|f32          storage of matrices and convolutions (default f16).
+                           whisper.cpp 1.9.1 loads f32 files but its CPU
+                           encoder aborts on f32 convolution kernels, so
+                           only f16 files can transcribe there.
   --seed N                 random weights are a function of N (default 1);
                            the same arguments always give the same file
   --speak "TEXT"           make greedy decoding (whisper_full with default

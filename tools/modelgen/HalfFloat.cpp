@@ -1,7 +1,6 @@
 #include "HalfFloat.h"
 
 #include <bit>
-#include <cmath>
 
 namespace sv::modelgen {
 
@@ -37,18 +36,6 @@ uint16_t toHalf(float value)
         return sign | static_cast<uint16_t>(half);
     }
     return sign | static_cast<uint16_t>(mantissa);
-}
-
-float fromHalf(uint16_t bits)
-{
-    const float sign = (bits & 0x8000u) ? -1.0f : 1.0f;
-    const int exponent = (bits >> 10) & 0x1f;
-    const int fraction = bits & 0x3ff;
-    if (exponent == 0)
-        return sign * std::ldexp(static_cast<float>(fraction), -24);
-    if (exponent == 31)
-        return fraction ? NAN : sign * INFINITY;
-    return sign * std::ldexp(static_cast<float>(fraction + 1024), exponent - 25);
 }
 
 } // namespace sv::modelgen

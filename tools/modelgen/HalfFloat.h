@@ -8,7 +8,4 @@ namespace sv::modelgen {
 // the half range become infinities, NaN stays NaN. Pure function.
 uint16_t toHalf(float value);
 
-// The float that half bits `bits` stand for (exact). Pure function.
-float fromHalf(uint16_t bits);
-
 } // namespace sv::modelgen
