@@ -1,62 +1,100 @@
 #include "AppDelegate.h"
 
 #include "app/StatusText.h"
+#include "display/CaptionWindows.h"
+#include "display/DragView.h"
+#include "display/TranscriptRenderer.h"
 #include "platform/ModelStore.h"
 #include "platform/PortAudioCapture.h"
 #include "platform/QtDispatcher.h"
 #include "platform/WhisperEngine.h"
+#include "soundsense/SoundSense.h"
 
 #include <QAction>
 #include <QApplication>
-#include <QMainWindow>
-#include <QMenuBar>
-#include <QScrollBar>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QStandardPaths>
 #include <QTextEdit>
 #include <QTimer>
 
 namespace sv {
 
-AppDelegate::AppDelegate()
-    : m_dispatcher(std::make_unique<QtDispatcher>(qApp))
-    , m_capture(std::make_unique<PortAudioCapture>())
-    , m_engines(std::make_unique<WhisperEngineFactory>(
-          ModelStore(ModelStore::defaultRepositoryUrl(), ModelStore::defaultCacheDir())))
+struct AppDelegate::OwnedServices {
+    QtDispatcher dispatcher{qApp};
+    PortAudioCapture capture;
+    WhisperEngineFactory engines{ModelStore(ModelStore::defaultRepositoryUrl(), ModelStore::defaultCacheDir()),
+                                 WhisperRuntime::tuned()};
+};
+
+AppDelegate::AppDelegate(const AppServices *services)
 {
-    CaptionerServices services;
-    services.dispatcher = m_dispatcher.get();
-    services.capture = m_capture.get();
-    services.engines = m_engines.get();
-    services.makeConverter = [](const AudioFormat &format) {
+    if (services) {
+        m_services = *services;
+    } else {
+        m_owned = std::make_unique<OwnedServices>();
+        m_services.dispatcher = &m_owned->dispatcher;
+        m_services.capture = &m_owned->capture;
+        m_services.engines = &m_owned->engines;
+        m_services.debugLogPath = DebugLog::defaultPath();
+        m_services.downloadsFolder = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    }
+    CaptionerServices cs;
+    cs.dispatcher = m_services.dispatcher;
+    cs.capture = m_services.capture;
+    cs.engines = m_services.engines;
+    cs.makeConverter = [](const AudioFormat &format) {
         return makeSampleRateConverter(format, WhisperCaptioner::sampleRate);
     };
-    services.debugLogPath = DebugLog::defaultPath();
-    captioner = std::make_unique<WhisperCaptioner>(std::move(services));
+    cs.debugLogPath = m_services.debugLogPath;
+    captioner = std::make_unique<WhisperCaptioner>(std::move(cs));
+    soundSense = std::make_unique<SoundSense>(*m_services.dispatcher);
 }
 
 AppDelegate::~AppDelegate()
 {
-    // The captioner joins its threads; it goes before the services it uses.
+    // The engines join their threads before the services they use go.
     captioner.reset();
+    soundSense.reset();
+    delete statusItem;
+    delete panel;
     delete window;
 }
 
 void AppDelegate::applicationDidFinishLaunching()
 {
-    window = new QMainWindow;
+    buildMainMenu();
+
+    window = new MainWindow;
     window->setWindowTitle(mainWindowTitle);
     window->resize(760, 440);
     window->setMinimumSize(380, 160);
-    winText = new QTextEdit(window);
-    winText->setReadOnly(true);
-    QFont font = winText->font();
-    font.setPointSizeF(20);
-    font.setWeight(QFont::DemiBold);
-    winText->setFont(font);
-    window->setCentralWidget(winText);
-    buildMenus();
+    window->shouldClose = [this] { return windowShouldClose(); };
+    const Surface main = makeTranscript(false);
+    winBG = main.background;
+    winText = main.text;
+    winRenderer = std::make_unique<TranscriptRenderer>(winText, themes[themeIndex], fontSize);
+    window->setCentralWidget(winBG);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        window->move(screen->availableGeometry().center() - window->rect().center());
     window->show();
+    window->activateWindow();
 
+    panel = new FloatingBar;
+    panel->resize(900, int(barHeight));
+    const Surface bar = makeTranscript(true);
+    barBG = bar.background;
+    barText = bar.text;
+    barRenderer = std::make_unique<TranscriptRenderer>(barText, themes[themeIndex], fontSize);
+    panel->setContentWidget(barBG);
+    const QList<QScreen *> screens = QGuiApplication::screens();
+    barScreen = screens.isEmpty() ? nullptr : screens.first();
+    place();
+    panel->showRegardless();
+
+    applyTheme();
     setLiveBoth(startupPlaceholder);
+    buildStatusMenu();
 
     QPointer<AppDelegate> self(this);
     captioner->onText = [self](const QString &text, bool isFinal) {
@@ -67,43 +105,33 @@ void AppDelegate::applicationDidFinishLaunching()
         if (self)
             self->showStatus(status);
     };
-    // Capture thread: only the atomic flag is read here. Sound awareness
-    // takes these buffers once it exists.
-    captioner->onAudioBuffer = [this](const AudioBuffer &, AudioTime) {
-        if (!soundAlertsOn.load())
-            return;
+    // Capture thread. The delegate outlives the captioner it owns, so `this`
+    // is safe here; only the atomic flag is read.
+    captioner->onAudioBuffer = [this](const AudioBuffer &buffer, AudioTime time) {
+        if (soundAlertsOn.load())
+            soundSense->analyze(buffer, time);
+    };
+    soundSense->onAlert = [self](const QString &label, double, bool high) {
+        if (self)
+            self->showAlert(label, high);
     };
     captioner->start();
 }
 
-void AppDelegate::buildMenus()
+void AppDelegate::showStatus(const WhisperCaptioner::Status &status)
 {
-    QMenu *captions = window->menuBar()->addMenu(QStringLiteral("Captions"));
-    QAction *pause = captions->addAction(pauseTitle);
-    pause->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
-    pause->setCheckable(true);
-    pause->setChecked(false);
-    connect(pause, &QAction::triggered, this, [this, pause] { toggleListening(pause); });
-    QAction *restart = captions->addAction(QStringLiteral("Restart listening (unstick)"));
-    restart->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
-    connect(restart, &QAction::triggered, this, [this, pause] {
-        restartListening();
-        // Listening is on again after a restart, so the item must say so.
-        pause->setChecked(false);
-        pause->setText(pauseTitle);
-    });
-    captions->addSeparator();
-    QAction *quit = captions->addAction(QStringLiteral("Quit Sonivane"));
-    quit->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
-    connect(quit, &QAction::triggered, qApp, &QApplication::quit);
+    if (const std::optional<QString> line = statusLine(status, model.history.isEmpty()))
+        setLiveBoth(*line);
 }
 
 void AppDelegate::toggleListening(QAction *item)
 {
     const bool was = listening;
     listening = !was;
-    item->setChecked(was);
-    item->setText(listening ? pauseTitle : resumeTitle);
+    if (item) {
+        item->setChecked(was);
+        item->setText(listening ? pauseTitle : resumeTitle);
+    }
     if (listening)
         captioner->start();
     else
@@ -119,38 +147,15 @@ void AppDelegate::restartListening()
         if (!self)
             return;
         self->listening = true;
+        // Listening is on again, so the first item must not go on offering
+        // to resume it.
+        if (self->m_pauseItem) {
+            self->m_pauseItem->setChecked(false);
+            self->m_pauseItem->setText(pauseTitle);
+        }
         self->captioner->start();
         self->setLiveBoth(resumedText);
     });
-}
-
-void AppDelegate::handleText(const QString &text, bool isFinal)
-{
-    m_transcript.applyText(text, isFinal);
-    render();
-}
-
-void AppDelegate::showStatus(const WhisperCaptioner::Status &status)
-{
-    if (const std::optional<QString> line = statusLine(status, m_transcript.history.isEmpty()))
-        setLiveBoth(*line);
-}
-
-void AppDelegate::setLiveBoth(const QString &text)
-{
-    m_transcript.current = text;
-    render();
-}
-
-void AppDelegate::render()
-{
-    if (!winText)
-        return;
-    QStringList lines = m_transcript.history;
-    if (!m_transcript.current.isEmpty())
-        lines.append(m_transcript.current);
-    winText->setPlainText(lines.join(QLatin1Char('\n')));
-    winText->verticalScrollBar()->setValue(winText->verticalScrollBar()->maximum());
 }
 
 } // namespace sv

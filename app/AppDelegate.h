@@ -1,58 +1,169 @@
 #pragma once
 
 #include "captioning/WhisperCaptioner.h"
+#include "display/BarPlacement.h"
+#include "display/Theme.h"
 #include "display/TranscriptModel.h"
+#include "soundsense/AlertLog.h"
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
+#include <atomic>
 #include <memory>
 
 class QAction;
-class QMainWindow;
+class QMenu;
+class QScreen;
+class QSystemTrayIcon;
 class QTextEdit;
+class QTimer;
+class QWidget;
 
 namespace sv {
 
-class PortAudioCapture;
-class QtDispatcher;
-class WhisperEngineFactory;
+class DragView;
+class FloatingBar;
+class MainWindow;
+class SoundSense;
+class TranscriptRenderer;
 
-// Owns all application state for the life of the process: the engines, the
-// windows and the transcript. Everything here runs on the main thread except
-// the audio-buffer callback, which the captioner calls on the capture thread.
+// The services the engines run on; the defaults are the real ones (PortAudio,
+// whisper.cpp with the model store, the Qt main queue). Tests pass fakes.
+struct AppServices {
+    Dispatcher *dispatcher = nullptr;
+    AudioCapture *capture = nullptr;
+    SpeechEngineFactory *engines = nullptr;
+    QString debugLogPath;
+    QString downloadsFolder; // where the diagnostics report goes
+};
+
+// Owns all application state for the life of the process: both engines, the
+// windows, the menus, the transcript, the alert log and every setting. All
+// of it lives on the main thread, except that the audio-buffer callback runs
+// on the capture thread and reads only `soundAlertsOn`.
+//
+// Its operations are implemented beside the subsystem each belongs to:
+// app/ (start-up, listening, menus), display/ (transcript, surfaces,
+// appearance), soundsense/ (visual alerts), diagnostics/ (the report).
 class AppDelegate : public QObject {
     Q_OBJECT
 public:
-    AppDelegate();
+    // With no services given, the real ones are made and owned here.
+    explicit AppDelegate(const AppServices *services = nullptr);
     ~AppDelegate() override;
 
-    // The start-up sequence; call once, after the application object exists.
     void applicationDidFinishLaunching();
 
+    // Application shell.
     void toggleListening(QAction *item);
     void restartListening();
+    void buildMainMenu();
+    void buildStatusMenu();
+    QMenu *presetMenu(const QString &title, const QList<QPair<QString, double>> &presets,
+                      void (AppDelegate::*command)(QAction *));
+    void menuNeedsUpdate(QMenu *menu);
 
-    const TranscriptModel &transcript() const { return m_transcript; }
+    // Transcript.
+    void handleText(const QString &text, bool isFinal);
+    void setLiveBoth(const QString &text);
+    void rebuildBoth();
+    void clearTranscript();
+
+    // Surfaces.
+    struct Surface {
+        DragView *background;
+        QTextEdit *text;
+    };
+    Surface makeTranscript(bool drag);
+    void place();
+    QScreen *mouseScreen() const;
+    void showWindow();
+    void toggleBar();
+    void moveTop();
+    void moveBottom();
+    void recenter();
+    void toggleInteractive(QAction *item);
+    void selectDisplay(QAction *item);
+    void toggleFollow(QAction *item);
+    bool windowShouldClose();
+    bool applicationShouldHandleReopen();
+
+    // Appearance.
+    void applyTheme();
+    void setThemeFromMenu(QAction *item);
+    void setFontFromMenu(QAction *item);
+    void setWidthFromMenu(QAction *item);
+    void setHeightFromMenu(QAction *item);
+
+    // Visual alerts.
+    void showAlert(const QString &label, bool high);
+    void showBanner(const QString &text, bool high);
+    void flash(const QColor &color, int pulses, bool allScreens);
+    void toggleSoundAlerts(QAction *item);
+    void testNormalAlert();
+    void testHighAlert();
+
+    // Diagnostics.
+    void saveDiagnostics();
+
+    // Read access for tests and the report.
+    const TranscriptModel &transcript() const { return model; }
+    const AlertLog &alerts() const { return alertLog; }
+    FloatingBar *bar() const { return panel; }
+    MainWindow *mainWindow() const { return window; }
+    QScreen *chosenScreen() const { return barScreen; }
+    QMenu *statusMenu() const { return m_statusMenu; }
+    QWidget *banner() const { return bannerWindow; }
+    const QList<QPointer<QWidget>> &flashes() const { return flashWindows; }
+    WhisperCaptioner &captionerForTest() { return *captioner; }
 
 private:
-    void handleText(const QString &text, bool isFinal);
     void showStatus(const WhisperCaptioner::Status &status);
-    void setLiveBoth(const QString &text);
-    void render();
-    void buildMenus();
+    void followTick();
+    QScreen *alertScreen() const;
+    QAction *addCommand(QMenu *menu, const QString &title, const QString &key, void (AppDelegate::*command)());
+    QAction *addItemCommand(QMenu *menu, const QString &title, const QString &key,
+                            void (AppDelegate::*command)(QAction *));
 
-    TranscriptModel m_transcript;
-    bool listening = true;
-    std::atomic<bool> soundAlertsOn{true};
-
-    std::unique_ptr<QtDispatcher> m_dispatcher;
-    std::unique_ptr<PortAudioCapture> m_capture;
-    std::unique_ptr<WhisperEngineFactory> m_engines;
-    std::unique_ptr<WhisperCaptioner> captioner;
-
-    QMainWindow *window = nullptr;
+    // Fields, in the order of the application's data model.
+    TranscriptModel model; // history, current, maxLines
+    MainWindow *window = nullptr;
     QTextEdit *winText = nullptr;
+    DragView *winBG = nullptr;
+    std::unique_ptr<TranscriptRenderer> winRenderer;
+    FloatingBar *panel = nullptr;
+    QTextEdit *barText = nullptr;
+    DragView *barBG = nullptr;
+    std::unique_ptr<TranscriptRenderer> barRenderer;
+    bool listening = true;
+    QSystemTrayIcon *statusItem = nullptr;
+    std::unique_ptr<WhisperCaptioner> captioner;
+    std::unique_ptr<SoundSense> soundSense;
+    QList<QPointer<QWidget>> flashWindows;
+    QPointer<QWidget> bannerWindow;
+    std::atomic<bool> soundAlertsOn{true};
+    AlertLog alertLog;
+    double widthFraction = 0.6;
+    double barHeight = 220;
+    BarPosition currentPos = BarPosition::top;
+    QPointer<QScreen> barScreen;
+    bool followMouse = false;
+    QTimer *followTimer = nullptr;
+    bool interactive = true;
+    double fontSize = 30;
+    const QList<Theme> themes = Theme::all();
+    int themeIndex = 1;
+    QMenu *displaySubmenu = nullptr;
+
+    QMenu *m_statusMenu = nullptr;
+    QAction *m_pauseItem = nullptr;
+
+    // Owned services when none were given.
+    struct OwnedServices;
+    std::unique_ptr<OwnedServices> m_owned;
+    AppServices m_services;
 };
 
 } // namespace sv

@@ -5,26 +5,36 @@
 
 namespace sv {
 
-// The transcript: committed lines, oldest first, at most maxLines of them,
-// and the live line (the latest live caption, or a status text).
+// The transcript: committed lines, oldest first, never more than maxLines of
+// them and none empty, and the live line (the latest live caption, or a
+// status text). Plain value, used on the main thread.
 struct TranscriptModel {
     static constexpr int maxLines = 500;
 
     QStringList history;
     QString current;
 
-    // A final line joins the history (the oldest is dropped beyond maxLines)
-    // and empties the live line; a live line replaces it.
+    // A caption text event. A final line joins the history when it is not
+    // empty (the oldest lines go beyond maxLines) and empties the live line
+    // either way; a live line replaces the live line.
     void applyText(const QString &text, bool isFinal)
     {
-        if (isFinal) {
-            history.append(text);
-            while (history.size() > maxLines)
-                history.removeFirst();
-            current.clear();
-        } else {
+        if (!isFinal) {
             current = text;
+            return;
         }
+        if (!text.isEmpty()) {
+            history.append(text);
+            if (history.size() > maxLines)
+                history.remove(0, history.size() - maxLines);
+        }
+        current.clear();
+    }
+
+    void clear()
+    {
+        history.clear();
+        current.clear();
     }
 };
 

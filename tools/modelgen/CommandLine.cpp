@@ -38,7 +38,7 @@ benchmarks. No real weights are involved: the output is noise unless
 
   --shape tiny|base        base: Whisper base's dimensions (6+6 layers, 512
                            wide, about 148 MB in f16); tiny: 1+1 layers, 64
-                           wide, about 7 MB. Both use the 51865-token
+                           wide, about 8 MB. Both use the 51865-token
                            multilingual vocabulary and a 30 s audio window.
   --ftype f16|f32          storage of matrices and convolutions (default f16).
                            whisper.cpp 1.9.1 loads f32 files but its CPU

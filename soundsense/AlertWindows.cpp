@@ -1,0 +1,90 @@
+#include "AlertWindows.h"
+
+#include <QPainter>
+#include <QPainterPath>
+#include <QScreen>
+#include <QVariantAnimation>
+
+namespace sv {
+
+namespace {
+
+constexpr Qt::WindowFlags overlayFlags = Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint |
+                                         Qt::X11BypassWindowManagerHint | Qt::WindowTransparentForInput |
+                                         Qt::WindowDoesNotAcceptFocus | Qt::Tool;
+
+void makeOverlay(QWidget *w, QScreen *screen, const QRect &geometry)
+{
+    w->setWindowFlags(overlayFlags);
+    w->setAttribute(Qt::WA_TranslucentBackground);
+    w->setAttribute(Qt::WA_ShowWithoutActivating);
+    w->setAttribute(Qt::WA_DeleteOnClose);
+    if (screen)
+        w->setScreen(screen);
+    w->setGeometry(geometry);
+}
+
+} // namespace
+
+QColor AlertBanner::colour(bool high)
+{
+    // The system's red and blue, as the desktop palette has no named ones.
+    QColor c = high ? QColor(255, 59, 48) : QColor(0, 122, 255);
+    c.setAlphaF(0.96f);
+    return c;
+}
+
+AlertBanner::AlertBanner(const QString &text, bool high, QScreen *screen)
+    : m_text(text)
+    , m_high(high)
+{
+    const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 560, 110);
+    const QPoint centre = visible.center();
+    makeOverlay(this, screen, QRect(centre.x() - 280, centre.y() - 55, 560, 110));
+    setWindowTitle(QStringLiteral("Sonivane alert"));
+}
+
+void AlertBanner::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), 22, 22);
+    p.fillPath(path, colour(m_high));
+    QFont font = p.font();
+    font.setPointSizeF(42);
+    font.setBold(true);
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(rect().adjusted(18, 30, -18, -30), Qt::AlignCenter, m_text);
+}
+
+FlashOverlay::FlashOverlay(const QColor &colour, int pulses, QScreen *screen)
+    : m_colour(colour)
+    , m_pulse(new QVariantAnimation(this))
+{
+    makeOverlay(this, screen, screen ? screen->geometry() : QRect());
+    setWindowTitle(QStringLiteral("Sonivane flash"));
+    // One loop is a whole pulse: up to the peak and back, by the key values.
+    m_pulse->setDuration(2 * halfPulseMs);
+    m_pulse->setStartValue(0.0);
+    m_pulse->setKeyValueAt(0.5, peakOpacity);
+    m_pulse->setEndValue(0.0);
+    m_pulse->setLoopCount(std::max(1, pulses));
+    connect(m_pulse, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
+        m_level = v.toDouble();
+        update();
+    });
+    m_pulse->start();
+}
+
+void FlashOverlay::paintEvent(QPaintEvent *)
+{
+    QPainter p(this);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    QColor c = m_colour;
+    c.setAlphaF(float(m_level));
+    p.fillRect(rect(), c);
+}
+
+} // namespace sv
