@@ -15,6 +15,7 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QSystemTrayIcon>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -73,7 +74,7 @@ void AppDelegate::applicationDidFinishLaunching()
     const Surface main = makeTranscript(false);
     winBG = main.background;
     winText = main.text;
-    winRenderer = std::make_unique<TranscriptRenderer>(winText, themes[themeIndex], fontSize);
+    winRenderer = std::make_unique<TranscriptRenderer>(winText, themes[size_t(appearance.themeIndex)], appearance.fontSize);
     window->setCentralWidget(winBG);
     if (QScreen *screen = QGuiApplication::primaryScreen())
         window->move(screen->availableGeometry().center() - window->rect().center());
@@ -81,17 +82,18 @@ void AppDelegate::applicationDidFinishLaunching()
     window->activateWindow();
 
     panel = new FloatingBar;
-    panel->resize(900, int(barHeight));
+    panel->resize(900, int(appearance.barHeight));
     const Surface bar = makeTranscript(true);
     barBG = bar.background;
     barText = bar.text;
-    barRenderer = std::make_unique<TranscriptRenderer>(barText, themes[themeIndex], fontSize);
+    barRenderer = std::make_unique<TranscriptRenderer>(barText, themes[size_t(appearance.themeIndex)], appearance.fontSize);
     panel->setContentWidget(barBG);
     const QList<QScreen *> screens = QGuiApplication::screens();
     barScreen = screens.isEmpty() ? nullptr : screens.first();
     place();
     panel->showRegardless();
 
+    presenter.setRenderers({winRenderer.get(), barRenderer.get()});
     applyTheme();
     setLiveBoth(startupPlaceholder);
     buildStatusMenu();
@@ -120,7 +122,7 @@ void AppDelegate::applicationDidFinishLaunching()
 
 void AppDelegate::showStatus(const WhisperCaptioner::Status &status)
 {
-    if (const std::optional<QString> line = statusLine(status, model.history.isEmpty()))
+    if (const std::optional<QString> line = statusLine(status, presenter.model().history.isEmpty()))
         setLiveBoth(*line);
 }
 

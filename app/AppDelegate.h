@@ -2,16 +2,20 @@
 
 #include "captioning/WhisperCaptioner.h"
 #include "display/BarPlacement.h"
+#include "display/Appearance.h"
 #include "display/Theme.h"
-#include "display/TranscriptModel.h"
+#include "display/TranscriptPresenter.h"
 #include "soundsense/AlertLog.h"
 
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QScreen>
+#include <QWidget>
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QAction;
 class QMenu;
@@ -19,10 +23,10 @@ class QScreen;
 class QSystemTrayIcon;
 class QTextEdit;
 class QTimer;
-class QWidget;
 
 namespace sv {
 
+struct MenuItem;
 class DragView;
 class FloatingBar;
 class MainWindow;
@@ -92,6 +96,7 @@ public:
 
     // Appearance.
     void applyTheme();
+    void applyAppearanceEffect(AppearanceEffect effect);
     void setThemeFromMenu(QAction *item);
     void setFontFromMenu(QAction *item);
     void setWidthFromMenu(QAction *item);
@@ -109,7 +114,7 @@ public:
     void saveDiagnostics();
 
     // Read access for tests and the report.
-    const TranscriptModel &transcript() const { return model; }
+    const TranscriptModel &transcript() const { return presenter.model(); }
     const AlertLog &alerts() const { return alertLog; }
     FloatingBar *bar() const { return panel; }
     MainWindow *mainWindow() const { return window; }
@@ -118,17 +123,18 @@ public:
     QWidget *banner() const { return bannerWindow; }
     const QList<QPointer<QWidget>> &flashes() const { return flashWindows; }
     WhisperCaptioner &captionerForTest() { return *captioner; }
+    QString lastDiagnosticsPath() const { return m_lastDiagnostics; }
 
 private:
     void showStatus(const WhisperCaptioner::Status &status);
     void followTick();
     QScreen *alertScreen() const;
-    QAction *addCommand(QMenu *menu, const QString &title, const QString &key, void (AppDelegate::*command)());
+    void fillMenu(QMenu *menu, const std::vector<MenuItem> &items);
     QAction *addItemCommand(QMenu *menu, const QString &title, const QString &key,
                             void (AppDelegate::*command)(QAction *));
 
     // Fields, in the order of the application's data model.
-    TranscriptModel model; // history, current, maxLines
+    TranscriptPresenter presenter; // the model (history, current, maxLines) and both renderers
     MainWindow *window = nullptr;
     QTextEdit *winText = nullptr;
     DragView *winBG = nullptr;
@@ -145,20 +151,20 @@ private:
     QPointer<QWidget> bannerWindow;
     std::atomic<bool> soundAlertsOn{true};
     AlertLog alertLog;
-    double widthFraction = 0.6;
-    double barHeight = 220;
+    // widthFraction, barHeight, fontSize and themeIndex, with their menu rules.
+    Appearance appearance;
     BarPosition currentPos = BarPosition::top;
     QPointer<QScreen> barScreen;
     bool followMouse = false;
     QTimer *followTimer = nullptr;
     bool interactive = true;
-    double fontSize = 30;
-    const QList<Theme> themes = Theme::all();
-    int themeIndex = 1;
+    const std::vector<Theme> themes = builtInThemes();
     QMenu *displaySubmenu = nullptr;
 
     QMenu *m_statusMenu = nullptr;
     QAction *m_pauseItem = nullptr;
+    QAction *m_quitItem = nullptr;
+    QString m_lastDiagnostics; // path of the last report saved
 
     // Owned services when none were given.
     struct OwnedServices;

@@ -58,7 +58,7 @@ void AppDelegate::place()
     }
     if (!panel)
         return;
-    const QRectF frame = barFrame(screen->availableGeometry(), widthFraction, barHeight, currentPos);
+    const QRectF frame = barFrame(screen->availableGeometry(), appearance.widthFraction, appearance.barHeight, currentPos);
     panel->setScreen(screen);
     panel->setGeometry(frame.toRect());
 }

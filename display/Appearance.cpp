@@ -45,30 +45,6 @@ AppearanceEffect store(double &field, const QVariant &carried, AppearanceEffect 
 
 } // namespace
 
-PresetList widthPresets()
-{
-    return {QStringLiteral("Width"),
-            {{QStringLiteral("Narrow"), 0.4},
-             {QStringLiteral("Medium"), 0.6},
-             {QStringLiteral("Wide"), 0.8},
-             {QStringLiteral("Full width"), 1.0}}};
-}
-
-PresetList heightPresets()
-{
-    return {QStringLiteral("Height"),
-            {{QStringLiteral("Short"), 120}, {QStringLiteral("Medium"), 220}, {QStringLiteral("Tall"), 360}}};
-}
-
-PresetList textSizePresets()
-{
-    return {QStringLiteral("Text size"),
-            {{QStringLiteral("Small"), 22},
-             {QStringLiteral("Medium"), 30},
-             {QStringLiteral("Large"), 40},
-             {QStringLiteral("Extra large"), 52}}};
-}
-
 AppearanceEffect Appearance::selectTheme(const QVariant &carried, int themeCount)
 {
     if (!isIntegerType(carried.metaType().id()))

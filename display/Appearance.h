@@ -1,31 +1,8 @@
 #pragma once
 
-#include <QString>
 #include <QVariant>
 
-#include <vector>
-
 namespace sv {
-
-// One entry of a preset submenu: the item's title and the value it carries.
-struct Preset {
-    QString title;
-    double value;
-};
-
-// A preset submenu: its title and its entries in menu order. Preset items
-// never show a check mark.
-struct PresetList {
-    QString title;
-    std::vector<Preset> entries;
-};
-
-// "Width": bar width as a fraction of the screen's visible width.
-PresetList widthPresets();
-// "Height": bar height in device-independent pixels.
-PresetList heightPresets();
-// "Text size": caption text size.
-PresetList textSizePresets();
 
 // What the caller has to do after a menu value was taken.
 enum class AppearanceEffect {
@@ -35,10 +12,11 @@ enum class AppearanceEffect {
     placeBar,    // re-place the floating bar; renderers are left alone
 };
 
-// The appearance settings of the caption surfaces, with their start values.
-// The select* operations take the value carried by the chosen menu item
-// (QAction::data()) and answer what to redo. A value of the wrong kind changes
-// nothing and answers AppearanceEffect::nothing. Main thread.
+// The appearance settings of the caption surfaces, with their start values
+// (each preset list's "Medium", and the high-contrast theme). The select*
+// operations take the value carried by the chosen menu item (QAction::data())
+// and answer what to redo. A value of the wrong kind changes nothing and
+// answers AppearanceEffect::nothing. Main thread.
 struct Appearance {
     int themeIndex = 1;
     double fontSize = 30;

@@ -150,7 +150,7 @@ void SoundSense::handleResult(const SoundAnalysisResult &result)
     // A clock that stepped back reads as inside the window.
     const double now = m_clock->now();
     const auto last = m_lastFired.constFind(*found);
-    if (last != m_lastFired.constEnd() && now - *last <= repeatWindow)
+    if (last != m_lastFired.constEnd() && now - *last < repeatWindow)
         return;
     m_lastFired.insert(*found, now);
 

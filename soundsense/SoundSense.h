@@ -35,7 +35,8 @@ namespace sv {
 // queue holding at most maxQueuedSeconds of audio, the oldest dropped first
 // when classification falls behind. onAlert is set on the main thread before
 // the first buffer and is invoked there only, through the dispatcher.
-// Destroy on the main thread: alerts still posted then are dropped.
+// Destroy on the main thread once the feed has stopped: alerts still posted
+// then are dropped.
 //
 // Failures go to the system log: "SoundSense setup failed: ..." when no
 // classifier can be made for the input format (tried again with the next

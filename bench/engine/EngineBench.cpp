@@ -1,13 +1,17 @@
 // engine_bench: the engine time of one captioner step for several audio
-// lengths, whisper.cpp's defaults against the runtime Sonivane uses, all in
-// one process and interleaved, so each figure is a side-by-side taken under
-// the same machine load.
+// lengths, all in one process and interleaved, so that each figure is a
+// side-by-side taken under the same machine load.
 //
-//   engine_bench [--runs N] [--variants] SECONDS:MODEL...
+//   engine_bench [--runs N] SECONDS:MODEL...
+//       whisper.cpp's defaults against the runtime Sonivane uses, through
+//       WhisperEngine, and where the time goes (whisper.cpp's own timings)
+//   engine_bench --variants [--runs N] SECONDS:MODEL...
+//       the tuned runtime against variants of it
 //   engine_bench --memory tuned|defaults SECONDS:MODEL
+//       peak resident memory of a process holding one engine after a step
 //
-// Each SECONDS:MODEL pairs an audio length with the model to transcribe it
-// (a speaking model whose text suits that length). Tables go to stdout in
+// Each SECONDS:MODEL pairs an audio length with the model that transcribes
+// it (a speaking model whose text suits that length). Tables go to stdout in
 // Markdown.
 
 #include "DirectStep.h"
@@ -17,10 +21,9 @@
 #include "platform/AudioContext.h"
 #include "platform/WhisperEngine.h"
 
-#include <whisper.h>
-
 #include <sys/resource.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,34 +46,38 @@ struct Case {
 struct Probe {
     std::string settings; // row label
     int threads = 0;
-    int audioContext = 0;
+    int audioContext = 0; // 0: the full window
     std::function<DirectStep::Result()> run;
     DirectStep::Result first;
     std::vector<DirectStep::Result> timed;
 
-    double medianMs() const
+    double medianMs() const { return medianOf([](const DirectStep::Result &r) { return r.ms; }); }
+    double bestMs() const
     {
-        std::vector<double> v;
+        double best = timed.empty() ? 0.0 : timed[0].ms;
         for (const auto &r : timed)
-            v.push_back(r.ms);
-        return median(v);
+            best = std::min(best, r.ms);
+        return best;
     }
     double medianOf(double StepTimings::*field) const
     {
-        std::vector<double> v;
-        for (const auto &r : timed)
-            v.push_back(r.timings.*field);
-        return median(v);
+        return medianOf([field](const DirectStep::Result &r) { return r.timings.*field; });
     }
-    double medianPerToken() const
+    double medianPerPass() const
+    {
+        return medianOf([](const DirectStep::Result &r) {
+            return r.timings.decodeRuns ? r.timings.decodeMs / r.timings.decodeRuns : 0.0;
+        });
+    }
+    double medianOf(const std::function<double(const DirectStep::Result &)> &value) const
     {
         std::vector<double> v;
         for (const auto &r : timed)
-            v.push_back(r.timings.decodeRuns ? r.timings.decodeMs / r.timings.decodeRuns : 0.0);
+            v.push_back(value(r));
         return median(v);
     }
-    int tokens() const { return timed.empty() ? 0 : timed.back().timings.decodeRuns; }
-    int encodes() const { return timed.empty() ? 0 : timed.back().timings.encodeRuns; }
+    int decoderPasses() const { return timed.empty() ? 0 : timed.back().timings.decodeRuns; }
+    int encoderRuns() const { return timed.empty() ? 0 : timed.back().timings.encodeRuns; }
     int fallbacks() const
     {
         int n = 0;
@@ -78,19 +85,12 @@ struct Probe {
             n += r.timings.fallbacks;
         return n;
     }
-    bool allOk() const
-    {
-        bool ok = first.ok;
-        for (const auto &r : timed)
-            ok = ok && r.ok;
-        return ok;
-    }
-    // Whether every step gave `text`.
+    // Whether every step succeeded and gave `text`.
     bool gave(const std::string &text) const
     {
-        bool same = first.text == text;
+        bool same = first.ok && first.text == text;
         for (const auto &r : timed)
-            same = same && r.text == text;
+            same = same && r.ok && r.text == text;
         return same;
     }
 };
@@ -98,8 +98,8 @@ struct Probe {
 struct CaseResult {
     Case c;
     double loadDefaultsMs = 0, loadTunedMs = 0;
-    std::vector<Probe> probes; // engine defaults, engine tuned, direct defaults, direct tuned, variants
-    std::string referenceText;  // the defaults engine's first step: the full window, no cut
+    std::vector<Probe> probes;
+    std::string referenceText; // a full-window step's: no context cut
 };
 
 double msSince(std::chrono::steady_clock::time_point begin)
@@ -142,7 +142,7 @@ std::function<DirectStep::Result()> engineStep(std::shared_ptr<WhisperEngine> en
 }
 
 Probe directProbe(std::string settings, const DirectStep &step, const std::vector<float> &audio, int margin,
-                  int threads, std::string language = {})
+                  int threads = 0, std::string language = {})
 {
     Probe p;
     p.settings = std::move(settings);
@@ -152,218 +152,189 @@ Probe directProbe(std::string settings, const DirectStep &step, const std::vecto
     return p;
 }
 
-bool runCase(const Case &c, int runs, bool variants, CaseResult &out)
+// Runs every probe once untimed (its first step), then `runs` times,
+// alternating the order from run to run so that drift in the machine's load
+// does not favour whichever comes first.
+void measure(std::vector<Probe> &probes, int runs)
+{
+    for (auto &p : probes)
+        p.first = p.run();
+    for (int r = 0; r < runs; ++r)
+        for (size_t i = 0; i < probes.size(); ++i) {
+            Probe &p = probes[r % 2 ? probes.size() - 1 - i : i];
+            p.timed.push_back(p.run());
+        }
+    // The steps hold engines and refer to the case's audio and contexts.
+    for (auto &p : probes)
+        p.run = nullptr;
+}
+
+bool timingsParsed(const std::vector<Probe> &probes, size_t from)
+{
+    for (size_t i = from; i < probes.size(); ++i)
+        for (const auto &r : probes[i].timed)
+            if (!r.timings.valid) {
+                std::fprintf(stderr, "engine_bench: whisper.cpp's timings did not parse; the breakdown is incomplete\n");
+                return false;
+            }
+    return true;
+}
+
+// Probes 0-3: engine defaults, engine tuned, direct defaults, direct tuned.
+bool compareCase(const Case &c, int runs, CaseResult &out)
 {
     const std::vector<float> audio = speechLikeNoise(c.seconds);
     const WhisperRuntime defaults = WhisperRuntime::whisperDefaults();
     const WhisperRuntime tuned = WhisperRuntime::tuned();
-    WhisperRuntime tunedNoFlash = tuned;
-    tunedNoFlash.flashAttention = false;
-
     out.c = c;
     auto engineDefaults = loadEngine(c.model, defaults, out.loadDefaultsMs);
     auto engineTuned = loadEngine(c.model, tuned, out.loadTunedMs);
     auto directDefaults = DirectStep::load(c.model, defaults);
     auto directTuned = DirectStep::load(c.model, tuned);
-    auto directNoFlash = variants ? DirectStep::load(c.model, tunedNoFlash) : nullptr;
-    if (!engineDefaults || !engineTuned || !directDefaults || !directTuned || (variants && !directNoFlash)) {
+    if (!engineDefaults || !engineTuned || !directDefaults || !directTuned) {
         std::fprintf(stderr, "engine_bench: cannot load %s\n", c.model.c_str());
         return false;
     }
-    if (directTuned->audioContext(audio.size(), audioContextMargin) !=
-        audioContextFor(audio.size(), 1500)) {
+    if (directTuned->audioContext(audio.size(), audioContextMargin) != audioContextFor(audio.size(), 1500)) {
         std::fprintf(stderr, "engine_bench: the audio-context rule here no longer matches AudioContext.h\n");
         return false;
     }
-
     auto &probes = out.probes;
-    probes.push_back({"defaults", directDefaults->threadsFor(0), 0, engineStep(engineDefaults, audio), {}, {}});
-    probes.push_back({"tuned", directTuned->threadsFor(0), directTuned->audioContext(audio.size(), audioContextMargin),
-                      engineStep(engineTuned, audio), {}, {}});
-    probes.push_back(directProbe("defaults", *directDefaults, audio, audioContextMargin, 0));
-    probes.push_back(directProbe("tuned", *directTuned, audio, audioContextMargin, 0));
-    if (variants) {
-        for (int t : {1, 2})
-            if (t != tuned.threads)
-                probes.push_back(directProbe("tuned, " + std::to_string(t) + " thread" + (t > 1 ? "s" : ""),
-                                             *directTuned, audio, audioContextMargin, t));
-        probes.push_back(directProbe("tuned, flash attention off", *directNoFlash, audio, audioContextMargin, 0));
-        for (int m : {0, 16, 64})
-            probes.push_back(directProbe("tuned, margin " + std::to_string(m), *directTuned, audio, m, 0));
-        probes.push_back(directProbe("tuned, language en (no detection)", *directTuned, audio, audioContextMargin,
-                                     0, "en"));
-    }
-
-    // The first step of each, untimed in the medians: for the defaults engine
-    // it includes allocating the compute buffers, which tuned did at load.
-    for (auto &p : probes)
-        p.first = p.run();
+    Probe d = directProbe("defaults", *directDefaults, audio, audioContextMargin);
+    Probe t = directProbe("tuned", *directTuned, audio, audioContextMargin);
+    probes.push_back({"defaults", d.threads, d.audioContext, engineStep(engineDefaults, audio), {}, {}});
+    probes.push_back({"tuned", t.threads, t.audioContext, engineStep(engineTuned, audio), {}, {}});
+    probes.push_back(std::move(d));
+    probes.push_back(std::move(t));
+    measure(probes, runs);
     out.referenceText = probes[0].first.text;
-    // Alternate the order from run to run so that drift in the machine's load
-    // does not favour whichever comes first.
-    for (int r = 0; r < runs; ++r) {
-        for (size_t i = 0; i < probes.size(); ++i) {
-            Probe &p = probes[r % 2 ? probes.size() - 1 - i : i];
-            p.timed.push_back(p.run());
-        }
-    }
-    bool timingsRead = true;
-    for (size_t i = 2; i < probes.size(); ++i)
-        for (const auto &r : probes[i].timed)
-            timingsRead = timingsRead && r.timings.valid;
-    if (!timingsRead)
-        std::fprintf(stderr, "engine_bench: whisper.cpp's timings did not parse; the breakdown is incomplete\n");
-    // The steps hold the engines and refer to this case's audio and contexts.
-    for (auto &p : probes)
-        p.run = nullptr;
-    return true;
+    return timingsParsed(probes, 2);
 }
 
-void printTables(const std::vector<CaseResult> &results, int runs, bool variants)
+// Probe 0: direct tuned; the rest vary one setting each. Each has a context
+// of its own: whisper.cpp's language detection encodes with the audio_ctx of
+// the context's previous step, so a shared context would mix the variants.
+bool variantCase(const Case &c, int runs, std::vector<std::unique_ptr<DirectStep>> &contexts, CaseResult &out)
+{
+    struct Variant {
+        std::string settings;
+        WhisperRuntime runtime;
+        int margin = audioContextMargin;
+        int threads = 0;
+        std::string language;
+    };
+    const WhisperRuntime tuned = WhisperRuntime::tuned();
+    WhisperRuntime noFlash = tuned;
+    noFlash.flashAttention = false;
+    std::vector<Variant> variants{{"tuned", tuned}};
+    for (int threads : {1, 2})
+        if (threads != tuned.threads)
+            variants.push_back({"tuned, " + std::to_string(threads) + " thread" + (threads > 1 ? "s" : ""), tuned,
+                                audioContextMargin, threads});
+    variants.push_back({"tuned, flash attention off", noFlash});
+    for (int margin : {0, 64})
+        variants.push_back({"tuned, margin " + std::to_string(margin), tuned, margin});
+    variants.push_back({"tuned, language en (no detection)", tuned, audioContextMargin, 0, "en"});
+
+    const std::vector<float> audio = speechLikeNoise(c.seconds);
+    out.c = c;
+    auto full = DirectStep::load(c.model, WhisperRuntime::whisperDefaults());
+    if (!full) {
+        std::fprintf(stderr, "engine_bench: cannot load %s\n", c.model.c_str());
+        return false;
+    }
+    out.referenceText = full->run(audio, audioContextMargin, 0).text;
+    full.reset();
+    for (const Variant &v : variants) {
+        contexts.push_back(DirectStep::load(c.model, v.runtime));
+        if (!contexts.back()) {
+            std::fprintf(stderr, "engine_bench: cannot load %s\n", c.model.c_str());
+            return false;
+        }
+        out.probes.push_back(directProbe(v.settings, *contexts.back(), audio, v.margin, v.threads, v.language));
+    }
+    measure(out.probes, runs);
+    return timingsParsed(out.probes, 0);
+}
+
+int ctxOf(const Probe &p)
+{
+    return p.audioContext ? p.audioContext : 1500;
+}
+
+void printComparison(const std::vector<CaseResult> &results, int runs)
 {
     const WhisperRuntime tuned = WhisperRuntime::tuned();
-    std::printf("cores: %u; threads: defaults %d, tuned %d; flash attention: defaults on, tuned %s; "
+    std::printf("cores: %u; threads: defaults %d, tuned %d; flash attention: defaults %s, tuned %s; "
                 "median of %d interleaved runs; audio: speech-level noise (RMS 0.08)\n\n",
-                std::thread::hardware_concurrency(), results.empty() ? 0 : results[0].probes[0].threads,
-                tuned.threads, tuned.flashAttention ? "on" : "off", runs);
+                std::thread::hardware_concurrency(), results[0].probes[0].threads, tuned.threads,
+                WhisperRuntime::whisperDefaults().flashAttention ? "on" : "off", tuned.flashAttention ? "on" : "off",
+                runs);
 
     std::printf("Step time through WhisperEngine::transcribe (ms)\n\n");
-    std::printf("| audio | defaults | tuned | speed-up | first step defaults | first step tuned | load defaults | "
-                "load tuned (with warm-up) | text as full window |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
+    std::printf("| audio | defaults | tuned | speed-up | best defaults | best tuned | speed-up of best | "
+                "first step defaults | first step tuned | load defaults | load tuned (with warm-up) | "
+                "tuned text as full window |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
     for (const auto &r : results) {
         const Probe &d = r.probes[0], &t = r.probes[1];
-        std::printf("| %.0f s | %.0f | %.0f | %.1fx | %.0f | %.0f | %.0f | %.0f | %s |\n", r.c.seconds, d.medianMs(),
-                    t.medianMs(), d.medianMs() / t.medianMs(), d.first.ms, t.first.ms, r.loadDefaultsMs,
-                    r.loadTunedMs, t.allOk() && t.gave(r.referenceText) ? "yes" : "NO");
+        std::printf("| %.0f s | %.0f | %.0f | %.1fx | %.0f | %.0f | %.1fx | %.0f | %.0f | %.0f | %.0f | %s |\n",
+                    r.c.seconds, d.medianMs(), t.medianMs(), d.medianMs() / t.medianMs(), d.bestMs(), t.bestMs(),
+                    d.bestMs() / t.bestMs(), d.first.ms, t.first.ms, r.loadDefaultsMs, r.loadTunedMs,
+                    t.gave(r.referenceText) ? "yes" : "NO");
     }
 
-    std::printf("\nWhere the time goes: whisper_full with the same parameters, whisper.cpp's own timings (ms)\n\n");
+    std::printf("\nWhere the time goes: whisper_full with the same parameters, whisper.cpp's own timings "
+                "(ms, medians)\n\n");
     std::printf("| audio | settings | threads | audio_ctx | step | encode | encoder runs | 1-token decoder passes | "
                 "ms per pass | prompt passes | other | fallbacks | step vs engine path |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto &r : results) {
+    for (const auto &r : results)
         for (size_t i = 2; i < 4; ++i) {
             const Probe &p = r.probes[i];
-            const Probe &engine = r.probes[i - 2];
             const double encode = p.medianOf(&StepTimings::encodeMs);
             const double decode = p.medianOf(&StepTimings::decodeMs);
             const double prompt = p.medianOf(&StepTimings::batchMs) + p.medianOf(&StepTimings::promptMs);
             std::printf("| %.0f s | %s | %d | %d | %.0f | %.0f | %d | %d | %.1f | %.0f | %.0f | %d | %.2f |\n",
-                        r.c.seconds, p.settings.c_str(), p.threads, p.audioContext ? p.audioContext : 1500,
-                        p.medianMs(), encode, p.encodes(), p.tokens(), p.medianPerToken(), prompt,
-                        p.medianMs() - encode - decode - prompt, p.fallbacks(), p.medianMs() / engine.medianMs());
+                        r.c.seconds, p.settings.c_str(), p.threads, ctxOf(p), p.medianMs(), encode, p.encoderRuns(),
+                        p.decoderPasses(), p.medianPerPass(), prompt, p.medianMs() - encode - decode - prompt,
+                        p.fallbacks(), p.medianMs() / r.probes[i - 2].medianMs());
         }
-    }
 
-    if (variants) {
-        for (int t : {1, 2})
-            if (t != tuned.threads)
-                probes.push_back(directProbe("tuned, " + std::to_string(t) + " thread" + (t > 1 ? "s" : ""),
-                                             *directTuned, audio, audioContextMargin, t));
-        probes.push_back(directProbe("tuned, flash attention off", *directNoFlash, audio, audioContextMargin, 0));
-        for (int m : {0, 16, 64})
-            probes.push_back(directProbe("tuned, margin " + std::to_string(m), *directTuned, audio, m, 0));
-        probes.push_back(directProbe("tuned, language en (no detection)", *directTuned, audio, audioContextMargin,
-                                     0, "en"));
-    }
-
-    // The first step of each, untimed in the medians: for the defaults engine
-    // it includes allocating the compute buffers, which tuned did at load.
-    for (auto &p : probes)
-        p.first = p.run();
-    out.referenceText = probes[0].first.text;
-    // Alternate the order from run to run so that drift in the machine's load
-    // does not favour whichever comes first.
-    for (int r = 0; r < runs; ++r) {
-        for (size_t i = 0; i < probes.size(); ++i) {
-            Probe &p = probes[r % 2 ? probes.size() - 1 - i : i];
-            p.timed.push_back(p.run());
-        }
-    }
-    bool timingsRead = true;
-    for (size_t i = 2; i < probes.size(); ++i)
-        for (const auto &r : probes[i].timed)
-            timingsRead = timingsRead && r.timings.valid;
-    if (!timingsRead)
-        std::fprintf(stderr, "engine_bench: whisper.cpp's timings did not parse; the breakdown is incomplete\n");
-    // The steps hold the engines and refer to this case's audio and contexts.
-    for (auto &p : probes)
-        p.run = nullptr;
-    return true;
-}
-
-void printTables(const std::vector<CaseResult> &results, int runs, bool variants)
-{
-    const WhisperRuntime tuned = WhisperRuntime::tuned();
-    std::printf("cores: %u; threads: defaults %d, tuned %d; flash attention: defaults on, tuned %s; "
-                "median of %d interleaved runs; audio: speech-level noise (RMS 0.08)\n\n",
-                std::thread::hardware_concurrency(), results.empty() ? 0 : results[0].probes[0].threads,
-                tuned.threads, tuned.flashAttention ? "on" : "off", runs);
-
-    std::printf("Step time through WhisperEngine::transcribe (ms)\n\n");
-    std::printf("| audio | defaults | tuned | speed-up | first step defaults | first step tuned | load defaults | "
-                "load tuned (with warm-up) | text as full window |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto &r : results) {
-        const Probe &d = r.probes[0], &t = r.probes[1];
-        std::printf("| %.0f s | %.0f | %.0f | %.1fx | %.0f | %.0f | %.0f | %.0f | %s |\n", r.c.seconds, d.medianMs(),
-                    t.medianMs(), d.medianMs() / t.medianMs(), d.first.ms, t.first.ms, r.loadDefaultsMs,
-                    r.loadTunedMs, t.allOk() && t.gave(r.referenceText) ? "yes" : "NO");
-    }
-
-    std::printf("\nWhere the time goes: whisper_full with the same parameters, whisper.cpp's own timings (ms)\n\n");
-    std::printf("| audio | settings | threads | audio_ctx | step | encode | decode per token | tokens decoded | "
-                "prompt | encoder runs | fallbacks | step vs engine path |\n");
-    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
-    for (const auto &r : results) {
-        for (size_t i = 2; i < 4; ++i) {
-            const Probe &p = r.probes[i];
-            const Probe &engine = r.probes[i - 2];
-            std::printf("| %.0f s | %s | %d | %d | %.0f | %.0f | %.1f | %d | %.0f | %d | %d | %.2f |\n", r.c.seconds,
-                        p.settings.c_str(), p.threads, p.audioContext ? p.audioContext : 1500, p.medianMs(),
-                        p.medianOf(&StepTimings::encodeMs), p.medianPerToken(), p.tokens(),
-                        p.medianOf(&StepTimings::promptMs), p.encodes(), p.fallbacks(),
-                        p.medianMs() / engine.medianMs());
-        }
-    }
-
-    if (variants) {
-        std::printf("\nTuned against variants of it, whisper_full direct (ms)\n\n");
-        std::printf("| audio | settings | threads | audio_ctx | step | vs tuned | encode | decode per token | "
-                    "text as full window |\n");
-        std::printf("|---|---|---|---|---|---|---|---|---|\n");
-        for (const auto &r : results) {
-            const Probe &base = r.probes[3];
-            for (size_t i = 3; i < r.probes.size(); ++i) {
-                const Probe &p = r.probes[i];
-                std::printf("| %.0f s | %s | %d | %d | %.0f | %.2f | %.0f | %.1f | %s |\n", r.c.seconds,
-                            p.settings.c_str(), p.threads, p.audioContext ? p.audioContext : 1500, p.medianMs(),
-                            p.medianMs() / base.medianMs(), p.medianOf(&StepTimings::encodeMs), p.medianPerToken(),
-                            p.allOk() && p.gave(r.referenceText) ? "yes" : "NO");
-            }
-        }
-    }
-
-    // The step-time goals: a step must finish well inside the 1.3 s pause.
+    // A step has to end well inside the 1.3 s pause for lines to keep up.
     struct Goal {
         double seconds, maxMs, minSpeedUp;
     };
-    std::printf("\nTargets (tuned, engine path)\n\n| audio | step | goal | speed-up | goal | met |\n|---|---|---|---|---|---|\n");
-    for (const Goal g : {Goal{12, 700, 4}, Goal{3, 250, 10}}) {
+    std::printf("\nTargets (tuned, engine path)\n\n| audio | step | goal | speed-up | goal | met |\n"
+                "|---|---|---|---|---|---|\n");
+    for (const Goal g : {Goal{12, 700, 4}, Goal{3, 250, 10}})
         for (const auto &r : results) {
             if (r.c.seconds != g.seconds)
                 continue;
             const double ms = r.probes[1].medianMs();
             const double speedUp = r.probes[0].medianMs() / ms;
-            const bool met = ms <= g.maxMs && speedUp >= g.minSpeedUp;
-            std::printf("| %.0f s | %.0f ms | <= %.0f ms | %.1fx | >= %.0fx | %s |\n", g.seconds, ms, g.maxMs,
-                        speedUp, g.minSpeedUp, met ? "met" : "MISSED");
+            std::printf("| %.0f s | %.0f ms | <= %.0f ms | %.1fx | >= %.0fx | %s |\n", g.seconds, ms, g.maxMs, speedUp,
+                        g.minSpeedUp, ms <= g.maxMs && speedUp >= g.minSpeedUp ? "met" : "MISSED");
         }
+}
+
+void printVariants(const std::vector<CaseResult> &results, int runs)
+{
+    std::printf("Tuned against variants of it, whisper_full direct (ms, median of %d interleaved runs)\n\n", runs);
+    std::printf("| audio | settings | threads | audio_ctx | step | vs tuned | best | best vs tuned's best | encode | "
+                "encoder runs | ms per decoder pass | text as full window |\n");
+    std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
+    for (const auto &r : results) {
+        const Probe &base = r.probes[0];
+        for (const Probe &p : r.probes)
+            std::printf("| %.0f s | %s | %d | %d | %.0f | %.2f | %.0f | %.2f | %.0f | %d | %.1f | %s |\n", r.c.seconds,
+                        p.settings.c_str(), p.threads, ctxOf(p), p.medianMs(), p.medianMs() / base.medianMs(),
+                        p.bestMs(), p.bestMs() / base.bestMs(),
+                        p.medianOf(&StepTimings::encodeMs), p.encoderRuns(), p.medianPerPass(),
+                        p.gave(r.referenceText) ? "yes" : "NO");
     }
 }
 
-// Peak resident memory of a process holding one engine that has run a step.
 int memoryMode(const std::string &which, const Case &c)
 {
     const WhisperRuntime runtime = which == "defaults" ? WhisperRuntime::whisperDefaults() : WhisperRuntime::tuned();
@@ -393,7 +364,7 @@ bool parseCase(const std::string &arg, Case &c)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: engine_bench [--runs N] [--variants] SECONDS:MODEL...\n"
+    std::fprintf(stderr, "usage: engine_bench [--variants] [--runs N] SECONDS:MODEL...\n"
                          "       engine_bench --memory tuned|defaults SECONDS:MODEL\n");
     return 2;
 }
@@ -425,7 +396,7 @@ int main(int argc, char **argv)
             cases.push_back(c);
         }
     }
-    if (cases.empty() || (!memory.empty() && cases.size() != 1))
+    if (cases.empty() || (!memory.empty() && (cases.size() != 1 || variants)))
         return usage();
 
     silenceWhisperLog();
@@ -435,10 +406,14 @@ int main(int argc, char **argv)
     std::vector<CaseResult> results;
     for (const Case &c : cases) {
         CaseResult r;
-        if (!runCase(c, runs, variants, r))
+        std::vector<std::unique_ptr<DirectStep>> contexts;
+        if (!(variants ? variantCase(c, runs, contexts, r) : compareCase(c, runs, r)))
             return 1;
         results.push_back(std::move(r));
     }
-    printTables(results, runs, variants);
+    if (variants)
+        printVariants(results, runs);
+    else
+        printComparison(results, runs);
     return 0;
 }

@@ -1,0 +1,124 @@
+#include "Cadence.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace sv {
+
+namespace {
+
+constexpr double maxSpread = 0.03;     // a beep holds its pitch
+constexpr double sameLevelDb = 8.0;    // the tones of one group are equally loud
+constexpr double interruptingDb = 12.0; // a quieter tone (an echo, a voice) does not break a pause
+
+// 0 at the nominal value, 1 at either limit.
+double deviation(double value, double nominal, double low, double high)
+{
+    if (value >= nominal)
+        return high > nominal ? (value - nominal) / (high - nominal) : 0.0;
+    return nominal > low ? (nominal - value) / (nominal - low) : 0.0;
+}
+
+bool inRange(double value, double low, double high)
+{
+    return value >= low && value <= high;
+}
+
+// Indices of the segments of one group starting at `first`: the next ones
+// that are about as loud, skipping quieter ones.
+std::vector<size_t> groupFrom(const std::vector<ToneSegment> &segments, size_t first, int count)
+{
+    std::vector<size_t> group{first};
+    const double level = segments[first].peakLevelDb;
+    for (size_t j = first + 1; j < segments.size() && int(group.size()) < count; ++j)
+        if (segments[j].peakLevelDb >= level - sameLevelDb)
+            group.push_back(j);
+    return group;
+}
+
+bool shapeFits(const ToneSegment &s, const CadenceSpec &spec)
+{
+    return inRange(s.duration(), spec.minDuration, spec.maxDuration) && s.spread <= maxSpread;
+}
+
+} // namespace
+
+std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpec &spec, double now)
+{
+    const std::vector<ToneSegment> &segments = tone.segments;
+    const auto count = size_t(spec.count);
+    if (segments.size() < count)
+        return std::nullopt;
+    for (size_t i = segments.size() - count + 1; i-- > 0;) {
+        const std::vector<size_t> group = groupFrom(segments, i, spec.count);
+        if (group.size() < count)
+            continue;
+        double deviations = 0;
+        double purity = 0;
+        double weakest = 0;
+        bool fits = true;
+        for (size_t g = 0; g < count && fits; ++g) {
+            const ToneSegment &s = segments[group[g]];
+            fits = shapeFits(s, spec);
+            deviations += std::min(1.0, deviation(s.duration(), spec.duration, spec.minDuration, spec.maxDuration));
+            purity += s.purity;
+            weakest = g == 0 ? s.peakLevelDb : std::min(weakest, s.peakLevelDb);
+            if (g > 0) {
+                const double interval = s.start - segments[group[g - 1]].start;
+                fits = fits && inRange(interval, spec.minInterval, spec.maxInterval)
+                       && s.start > segments[group[g - 1]].end;
+                deviations += std::min(1.0, deviation(interval, spec.interval, spec.minInterval, spec.maxInterval));
+            }
+        }
+        if (!fits)
+            continue;
+
+        const double firstOnset = segments[group.front()].start;
+        const double lastOnset = segments[group.back()].start;
+        if (now < lastOnset + spec.quietAfter)
+            continue;
+        bool quiet = true;
+        bool repeated = false;
+        for (size_t j = 0; j < segments.size() && quiet; ++j) {
+            const ToneSegment &s = segments[j];
+            if (std::find(group.begin(), group.end(), j) != group.end() || s.peakLevelDb < weakest - interruptingDb)
+                continue;
+            if (s.start < firstOnset && s.start > firstOnset - spec.quietBefore)
+                quiet = false;
+            if (s.start > firstOnset && s.start < lastOnset + spec.quietAfter)
+                quiet = false;
+            if (spec.cycle > 0 && std::abs(firstOnset - spec.cycle - s.start) <= spec.cycleTolerance && shapeFits(s, spec))
+                repeated = true;
+        }
+        if (!quiet)
+            continue;
+
+        CadenceMatch match;
+        match.fit = std::clamp(1.0 - deviations / double(2 * count - 1), 0.0, 1.0);
+        match.purity = purity / double(count);
+        match.firstOnset = firstOnset;
+        match.lastOnset = lastOnset;
+        match.repeated = repeated;
+        return match;
+    }
+    return std::nullopt;
+}
+
+bool couldBeCadence(const SteadyTone &tone, size_t first, size_t count, const CadenceSpec &spec)
+{
+    if (count > size_t(spec.count) || first + count > tone.segments.size())
+        return false;
+    for (size_t g = 0; g < count; ++g) {
+        const ToneSegment &s = tone.segments[first + g];
+        const bool last = g + 1 == count;
+        // The newest tone may still be sounding: only its start is known.
+        if (s.duration() > spec.maxDuration || (!last && s.duration() < spec.minDuration))
+            return false;
+        if (g > 0 && !inRange(s.start - tone.segments[first + g - 1].start, spec.minInterval, spec.maxInterval))
+            return false;
+    }
+    return true;
+}
+
+} // namespace sv
