@@ -39,8 +39,9 @@ AlertBanner::AlertBanner(const QString &text, bool high, QScreen *screen)
     , m_high(high)
 {
     const QRect visible = screen ? screen->availableGeometry() : QRect(0, 0, 560, 110);
-    const QPoint centre = visible.center();
-    makeOverlay(this, screen, QRect(centre.x() - 280, centre.y() - 55, 560, 110));
+    // QRect::center() rounds towards the top left; the midpoint is exact.
+    const QPointF centre = QRectF(visible).center();
+    makeOverlay(this, screen, QRectF(centre.x() - 280, centre.y() - 55, 560, 110).toRect());
     setWindowTitle(QStringLiteral("Sonivane alert"));
 }
 

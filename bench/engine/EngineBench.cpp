@@ -221,7 +221,7 @@ bool variantCase(const Case &c, int runs, std::vector<std::unique_ptr<DirectStep
         WhisperRuntime runtime;
         int margin = audioContextMargin;
         int threads = 0;
-        std::string language;
+        std::string language = {};
     };
     const WhisperRuntime tuned = WhisperRuntime::tuned();
     WhisperRuntime noFlash = tuned;
