@@ -46,6 +46,23 @@ void sendState(xcb_connection_t *c, xcb_window_t root, xcb_window_t w, xcb_atom_
 
 } // namespace
 
+bool hasCompositor()
+{
+    if (!isX11())
+        return true;
+    auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11)
+        return true;
+    xcb_connection_t *c = x11->connection();
+    // A compositing manager owns the selection _NET_WM_CM_S<screen>.
+    const xcb_atom_t selection = atom(c, "_NET_WM_CM_S0");
+    xcb_get_selection_owner_reply_t *reply =
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr);
+    const bool owned = reply && reply->owner != XCB_NONE;
+    free(reply);
+    return owned;
+}
+
 void makeStickyEverywhere(QWindow *window)
 {
     if (!isX11() || !window)

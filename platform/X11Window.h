@@ -12,4 +12,8 @@ bool isX11();
 // does nothing elsewhere.
 void makeStickyEverywhere(QWindow *window);
 
+// Whether translucent windows are blended with what lies below them: true
+// when a compositing manager runs (X11), and on other platforms.
+bool hasCompositor();
+
 } // namespace sv

@@ -1,5 +1,7 @@
 #include "AlertWindows.h"
 
+#include "platform/X11Window.h"
+
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -72,9 +74,16 @@ FlashOverlay::FlashOverlay(const QColor &colour, int pulses, QScreen *screen)
     m_pulse->setKeyValueAt(0.5, peakOpacity);
     m_pulse->setEndValue(0.0);
     m_pulse->setLoopCount(std::max(1, pulses));
-    connect(m_pulse, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
+    // Without a compositor a translucent window is drawn opaque, which
+    // would black the screen out; there the wash blinks instead, shown in
+    // the upper half of each pulse and hidden in the lower.
+    const bool blended = hasCompositor();
+    connect(m_pulse, &QVariantAnimation::valueChanged, this, [this, blended](const QVariant &v) {
         m_level = v.toDouble();
-        update();
+        if (blended)
+            update();
+        else
+            setVisible(m_level > peakOpacity / 2);
     });
     m_pulse->start();
 }
@@ -84,7 +93,8 @@ void FlashOverlay::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     QColor c = m_colour;
-    c.setAlphaF(float(m_level));
+    if (hasCompositor())
+        c.setAlphaF(float(m_level));
     p.fillRect(rect(), c);
 }
 

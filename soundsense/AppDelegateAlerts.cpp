@@ -28,6 +28,10 @@ void AppDelegate::showAlert(const QString &label, bool high)
     } else {
         flash(AlertBanner::colour(false), 2, false);
     }
+    // The wash is created after the banner; the banner's name of the sound
+    // must stay readable above it.
+    if (bannerWindow)
+        bannerWindow->raise();
 }
 
 QScreen *AppDelegate::alertScreen() const

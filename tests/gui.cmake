@@ -7,3 +7,8 @@ target_link_libraries(app_gui_test PRIVATE sonivane_gui Qt6::Test GTest::gtest s
 set_target_properties(app_gui_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
 add_test(NAME app_gui_test COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/gui/with-two-screens $<TARGET_FILE:app_gui_test>)
 set_tests_properties(app_gui_test PROPERTIES LABELS gui SKIP_RETURN_CODE 77 TIMEOUT 180)
+
+add_test(NAME app_starts_test
+         COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/audio/with-pulse ${CMAKE_CURRENT_SOURCE_DIR}/gui/with-two-screens
+                 ${CMAKE_CURRENT_SOURCE_DIR}/gui/app-starts $<TARGET_FILE:sonivane>)
+set_tests_properties(app_starts_test PROPERTIES LABELS "gui;e2e" SKIP_RETURN_CODE 77 TIMEOUT 120)

@@ -30,6 +30,9 @@ const CadenceSpec temporalFour{
 // A claim lasts one cycle and a half after the group that made it.
 constexpr double temporalThreeHold = 6.0;
 constexpr double temporalFourHold = 8.0;
+// What a pattern that fits in time but not in sound is worth: below the
+// alert floor.
+constexpr double doubtfulConfidence = 0.3;
 
 bool inSmokeAlarmBand(double frequency)
 {
@@ -37,9 +40,20 @@ bool inSmokeAlarmBand(double frequency)
     return (frequency >= 2600 && frequency <= 3900) || (frequency >= 440 && frequency <= 620);
 }
 
-double purityScore(double purity)
+// 1 for an alarm-like sound: a tone that dominates the spectrum while it
+// sounds and leaves the pauses quieter; 0 for a note among others.
+double soundFit(const FrameHistory &history, const CadenceMatch &m)
 {
-    return std::clamp((purity - 0.1) / 0.4, 0.0, 1.0);
+    const double purity = std::clamp((m.purity - 0.15) / 0.15, 0.0, 1.0);
+    const double contrast = std::clamp((pauseContrastDb(history, m) - 2.0) / 3.0, 0.0, 1.0);
+    return std::min(purity, contrast);
+}
+
+double confidence(double fit, double base, double range, const CadenceMatch &m, double repeatBonus)
+{
+    const double quality = 0.7 * m.fit + 0.3 * std::clamp((m.purity - 0.3) / 0.5, 0.0, 1.0);
+    const double claim = base + range * quality + (m.repeated ? repeatBonus : 0.0);
+    return fit * claim + (1.0 - fit) * doubtfulConfidence;
 }
 
 } // namespace
@@ -47,18 +61,24 @@ double purityScore(double purity)
 void AlarmCadenceDetector::detect(const DetectionContext &context, std::vector<SoundClassification> &claims)
 {
     for (const SteadyTone &tone : context.tones) {
+        if (isOvertone(tone, context.tones))
+            continue;
+        const bool smokeBand = inSmokeAlarmBand(tone.frequency);
         if (auto m = findCadence(tone, temporalThree, context.now); m && m->lastOnset >= context.now - temporalThreeHold) {
-            const double quality = 0.6 * m->fit + 0.4 * purityScore(m->purity);
-            if (inSmokeAlarmBand(tone.frequency))
-                addClaim(claims, sound_label::smokeDetector, 0.72 + 0.2 * quality + (m->repeated ? 0.05 : 0.0));
+            const double fit = soundFit(context.history, *m);
+            if (smokeBand)
+                addClaim(claims, sound_label::smokeDetector, confidence(fit, 0.72, 0.2, *m, 0.05));
+            else if (m->repeated)
+                // The same evacuation signal at another pitch: a building's
+                // fire alarm, claimed once it has come round a second time.
+                addClaim(claims, sound_label::fireAlarm, confidence(fit, 0.6, 0.15, *m, 0.0));
             else
-                addClaim(claims, sound_label::fireAlarm, 0.55 + 0.15 * quality + (m->repeated ? 0.1 : 0.0));
+                addClaim(claims, sound_label::fireAlarm, std::min(0.45, confidence(fit, 0.6, 0.15, *m, 0.0)));
         }
         if (auto m = findCadence(tone, temporalFour, context.now); m && m->lastOnset >= context.now - temporalFourHold) {
-            const double quality = 0.6 * m->fit + 0.4 * purityScore(m->purity);
-            const double band = inSmokeAlarmBand(tone.frequency) ? 0.0 : -0.1;
+            const double fit = soundFit(context.history, *m);
             addClaim(claims, sound_label::carbonMonoxideDetector,
-                     0.72 + 0.2 * quality + band + (m->repeated ? 0.05 : 0.0));
+                     confidence(fit, smokeBand ? 0.72 : 0.62, 0.2, *m, 0.05));
         }
     }
 }

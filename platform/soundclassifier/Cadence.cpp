@@ -10,7 +10,9 @@ namespace {
 
 constexpr double maxSpread = 0.03;     // a beep holds its pitch
 constexpr double sameLevelDb = 8.0;    // the tones of one group are equally loud
-constexpr double interruptingDb = 12.0; // a quieter tone (an echo, a voice) does not break a pause
+// What breaks a pause: a tone nearly as loud as the group's (the room's echo
+// of a tone is quieter) and long enough to be a tone.
+constexpr double interruptingDb = 6.0;
 
 // 0 at the nominal value, 1 at either limit.
 double deviation(double value, double nominal, double low, double high)
@@ -82,7 +84,8 @@ std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpe
         bool repeated = false;
         for (size_t j = 0; j < segments.size() && quiet; ++j) {
             const ToneSegment &s = segments[j];
-            if (std::find(group.begin(), group.end(), j) != group.end() || s.peakLevelDb < weakest - interruptingDb)
+            if (std::find(group.begin(), group.end(), j) != group.end() || s.peakLevelDb < weakest - interruptingDb
+                || s.duration() < 0.6 * spec.minDuration)
                 continue;
             if (s.start < firstOnset && s.start > firstOnset - spec.quietBefore)
                 quiet = false;
@@ -100,9 +103,43 @@ std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpe
         match.firstOnset = firstOnset;
         match.lastOnset = lastOnset;
         match.repeated = repeated;
+        for (size_t g : group)
+            match.tones.push_back(segments[g]);
         return match;
     }
     return std::nullopt;
+}
+
+double pauseContrastDb(const FrameHistory &history, const CadenceMatch &match)
+{
+    // Frames near a tone's edges hold part of the tone (or its echo).
+    constexpr double margin = 0.04;
+    double tonePower = 0, pausePower = 0;
+    size_t toneFrames = 0, pauseFrames = 0;
+    if (match.tones.empty())
+        return 0;
+    const double from = match.tones.front().start;
+    const double to = match.tones.back().end;
+    for (size_t i = history.indexAt(from); i < history.size() && history[i].time <= to; ++i) {
+        const double t = history[i].time;
+        const double power = std::pow(10.0, history[i].levelDb / 10.0);
+        bool inTone = false;
+        bool nearEdge = false;
+        for (const ToneSegment &s : match.tones) {
+            inTone = inTone || (t >= s.start && t <= s.end);
+            nearEdge = nearEdge || (t > s.end && t < s.end + margin) || (t < s.start && t > s.start - margin);
+        }
+        if (inTone) {
+            tonePower += power;
+            ++toneFrames;
+        } else if (!nearEdge) {
+            pausePower += power;
+            ++pauseFrames;
+        }
+    }
+    if (!toneFrames || !pauseFrames)
+        return 99.0;
+    return 10.0 * std::log10((tonePower / double(toneFrames)) / (pausePower / double(pauseFrames) + 1e-15));
 }
 
 bool couldBeCadence(const SteadyTone &tone, size_t first, size_t count, const CadenceSpec &spec)

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "FrameHistory.h"
 #include "SteadyTones.h"
 
 #include <optional>
+#include <vector>
 
 namespace sv {
 
@@ -27,6 +29,7 @@ struct CadenceMatch {
     double firstOnset = 0;
     double lastOnset = 0;
     bool repeated = false; // an earlier group came one cycle before
+    std::vector<ToneSegment> tones; // the group's own tones
 };
 
 // The newest group of `tone` that matches `spec` and whose quiet time after it
@@ -37,5 +40,10 @@ std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpe
 // group of `spec` that is still being heard: the same timing so far, and no
 // more tones than the group has.
 bool couldBeCadence(const SteadyTone &tone, size_t first, size_t count, const CadenceSpec &spec);
+
+// How much louder the whole spectrum is while the group's tones sound than in
+// the pauses between them, in dB. A beeping alarm leaves its pauses to the
+// background; a melody that returns to one note fills them with others.
+double pauseContrastDb(const FrameHistory &history, const CadenceMatch &match);
 
 } // namespace sv

@@ -162,6 +162,34 @@ double toneTolerance(double frequency)
     return std::max(25.0, 0.025 * frequency);
 }
 
+bool isOvertoneOf(const SteadyTone &upper, const SteadyTone &lower)
+{
+    if (upper.segments.empty() || lower.segments.empty() || lower.frequency >= upper.frequency)
+        return false;
+    const double ratio = upper.frequency / lower.frequency;
+    const double harmonic = std::round(ratio);
+    if (harmonic < 2 || harmonic > 5 || std::abs(ratio - harmonic) > 0.02 * harmonic)
+        return false;
+    // Most of the upper tone's segments start with one of the lower tone's,
+    // which is at least as loud.
+    size_t shared = 0;
+    for (const ToneSegment &u : upper.segments)
+        for (const ToneSegment &l : lower.segments)
+            if (std::abs(u.start - l.start) <= 0.05 && l.peakLevelDb >= u.peakLevelDb - 3.0) {
+                ++shared;
+                break;
+            }
+    return 2 * shared > upper.segments.size();
+}
+
+bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones)
+{
+    for (const SteadyTone &other : tones)
+        if (&other != &tone && isOvertoneOf(tone, other))
+            return true;
+    return false;
+}
+
 std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double fromTime, size_t maxTones)
 {
     std::vector<SteadyTone> tones;

@@ -33,6 +33,12 @@ struct SteadyTone {
 // on, most frames first, at most `maxTones`, each with its on/off segments.
 std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double fromTime, size_t maxTones);
 
+// Whether `upper` is an overtone of a louder `lower` (a harmonic of the same
+// sound: 2, 3, 4 or 5 times its frequency, sounding in the same segments), so
+// that a pattern is judged at the sound's fundamental.
+bool isOvertoneOf(const SteadyTone &upper, const SteadyTone &lower);
+bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones);
+
 // Half-width of the band that counts as "this tone": 2.5 % of the frequency,
 // and at least 25 Hz, a bin's width of the frame's resolution.
 double toneTolerance(double frequency);

@@ -122,6 +122,14 @@ TEST_F(AppGui, StartsWithBothSurfacesOnTheFirstScreen)
     // The captioner's statuses reach both surfaces.
     EXPECT_TRUE(QTest::qWaitFor([&] { return winText() == "Listening… speak in any language."; }, 5000))
         << winText().toStdString();
+
+    // For a person to look at: SONIVANE_SCREENSHOT=<file.png> keeps a picture.
+    app->handleText("Hello, this line is committed.", true);
+    app->handleText("and this one is still live", false);
+    trigger("Doorbell (normal)");
+    QTest::qWait(1600); // after the flash
+    if (qEnvironmentVariableIsSet("SONIVANE_SCREENSHOT"))
+        QGuiApplication::primaryScreen()->grabWindow(0).save(qEnvironmentVariable("SONIVANE_SCREENSHOT"));
 }
 
 TEST_F(AppGui, BarMovesToTheChosenDisplayAndEdge)
