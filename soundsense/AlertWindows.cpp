@@ -2,6 +2,7 @@
 
 #include "platform/X11Window.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScreen>
@@ -54,12 +55,20 @@ void AlertBanner::paintEvent(QPaintEvent *)
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), 22, 22);
     p.fillPath(path, colour(m_high));
+    const QRect textFrame = rect().adjusted(18, 30, -18, -30);
     QFont font = p.font();
-    font.setPointSizeF(42);
     font.setBold(true);
+    // 42 points, unless the name of the sound would then be cut off: a
+    // banner must always say in full what was heard.
+    double size = 42;
+    for (; size > 12; size -= 1) {
+        font.setPointSizeF(size);
+        if (QFontMetricsF(font).horizontalAdvance(m_text) <= textFrame.width())
+            break;
+    }
     p.setFont(font);
     p.setPen(Qt::white);
-    p.drawText(rect().adjusted(18, 30, -18, -30), Qt::AlignCenter, m_text);
+    p.drawText(textFrame, Qt::AlignCenter | Qt::TextDontClip, m_text);
 }
 
 FlashOverlay::FlashOverlay(const QColor &colour, int pulses, QScreen *screen)

@@ -40,13 +40,19 @@ bool inSmokeAlarmBand(double frequency)
     return (frequency >= 2600 && frequency <= 3900) || (frequency >= 440 && frequency <= 620);
 }
 
-// 1 for an alarm-like sound: a tone that dominates the spectrum while it
-// sounds and leaves the pauses quieter; 0 for a note among others.
+// 1 for an alarm-like sound: a tone of its own (not a voice's or an
+// instrument's harmonic) that dominates the spectrum while it sounds, leaves
+// the pauses quieter, and keeps time well; 0 for a note among others.
 double soundFit(const FrameHistory &history, const CadenceMatch &m)
 {
-    const double purity = std::clamp((m.purity - 0.15) / 0.15, 0.0, 1.0);
+    const double purity = std::clamp((m.purity - 0.25) / 0.25, 0.0, 1.0);
     const double contrast = std::clamp((pauseContrastDb(history, m) - 2.0) / 3.0, 0.0, 1.0);
-    return std::min(purity, contrast);
+    const double timing = std::clamp((m.fit - 0.4) / 0.3, 0.0, 1.0);
+    double overtone = 0;
+    for (const ToneSegment &s : m.tones)
+        overtone += overtoneShare(history, s);
+    const double own = std::clamp(1.0 - 2.0 * overtone / double(m.tones.size()), 0.0, 1.0);
+    return std::min({purity, contrast, timing, own});
 }
 
 double confidence(double fit, double base, double range, const CadenceMatch &m, double repeatBonus)
@@ -77,8 +83,9 @@ void AlarmCadenceDetector::detect(const DetectionContext &context, std::vector<S
         }
         if (auto m = findCadence(tone, temporalFour, context.now); m && m->lastOnset >= context.now - temporalFourHold) {
             const double fit = soundFit(context.history, *m);
-            addClaim(claims, sound_label::carbonMonoxideDetector,
-                     confidence(fit, smokeBand ? 0.72 : 0.62, 0.2, *m, 0.05));
+            // Outside the alarm bands only a second group makes it a claim.
+            const double claim = confidence(fit, smokeBand ? 0.72 : 0.62, 0.2, *m, 0.05);
+            addClaim(claims, sound_label::carbonMonoxideDetector, smokeBand || m->repeated ? claim : std::min(0.45, claim));
         }
     }
 }

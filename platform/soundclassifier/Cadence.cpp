@@ -9,7 +9,7 @@ namespace sv {
 namespace {
 
 constexpr double maxSpread = 0.03;     // a beep holds its pitch
-constexpr double sameLevelDb = 8.0;    // the tones of one group are equally loud
+constexpr double sameLevelDb = 5.0;    // the tones of one group are equally loud
 // What breaks a pause: a tone nearly as loud as the group's (the room's echo
 // of a tone is quieter) and long enough to be a tone.
 constexpr double interruptingDb = 6.0;
@@ -29,19 +29,21 @@ bool inRange(double value, double low, double high)
 
 // Indices of the segments of one group starting at `first`: the next ones
 // that are about as loud, skipping quieter ones.
-std::vector<size_t> groupFrom(const std::vector<ToneSegment> &segments, size_t first, int count)
+std::vector<size_t> groupFrom(const std::vector<ToneSegment> &segments, size_t first, const CadenceSpec &spec)
 {
     std::vector<size_t> group{first};
     const double level = segments[first].peakLevelDb;
-    for (size_t j = first + 1; j < segments.size() && int(group.size()) < count; ++j)
-        if (segments[j].peakLevelDb >= level - sameLevelDb)
+    for (size_t j = first + 1; j < segments.size() && int(group.size()) < spec.count; ++j)
+        if (segments[j].peakLevelDb >= level - sameLevelDb && segments[j].duration() >= 0.6 * spec.minDuration)
             group.push_back(j);
     return group;
 }
 
 bool shapeFits(const ToneSegment &s, const CadenceSpec &spec)
 {
-    return inRange(s.duration(), spec.minDuration, spec.maxDuration) && s.spread <= maxSpread;
+    // Low tones are measured to a bin or so, whatever their pitch.
+    const double spreadLimit = std::max(maxSpread, 1.2 * analysis::binHz / s.frequency);
+    return inRange(s.duration(), spec.minDuration, spec.maxDuration) && s.spread <= spreadLimit;
 }
 
 } // namespace
@@ -53,7 +55,7 @@ std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpe
     if (segments.size() < count)
         return std::nullopt;
     for (size_t i = segments.size() - count + 1; i-- > 0;) {
-        const std::vector<size_t> group = groupFrom(segments, i, spec.count);
+        const std::vector<size_t> group = groupFrom(segments, i, spec);
         if (group.size() < count)
             continue;
         double deviations = 0;

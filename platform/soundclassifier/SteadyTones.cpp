@@ -190,6 +190,29 @@ bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones)
     return false;
 }
 
+double overtoneShare(const FrameHistory &history, const ToneSegment &segment)
+{
+    size_t frames = 0;
+    size_t overtone = 0;
+    const double tolerance = toneTolerance(segment.frequency);
+    for (size_t i = history.indexAt(segment.start); i < history.size() && history[i].time <= segment.end; ++i) {
+        const SpectralFrame &f = history[i];
+        const TonalPeak *own = f.peakNear(segment.frequency, tolerance, presentSalienceDb);
+        if (!own)
+            continue;
+        ++frames;
+        for (int k = 2; k <= 4; ++k) {
+            const double below = segment.frequency / k;
+            const TonalPeak *p = f.peakNear(below, std::max(toneTolerance(below), tolerance / k), presentSalienceDb);
+            if (p && p->levelDb >= own->levelDb - 12.0) {
+                ++overtone;
+                break;
+            }
+        }
+    }
+    return frames ? double(overtone) / double(frames) : 0.0;
+}
+
 std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double fromTime, size_t maxTones)
 {
     std::vector<SteadyTone> tones;

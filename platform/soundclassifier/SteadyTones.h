@@ -39,6 +39,11 @@ std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double from
 bool isOvertoneOf(const SteadyTone &upper, const SteadyTone &lower);
 bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones);
 
+// The share of a segment's frames in which a peak at a half, a third or a
+// quarter of its frequency sounds nearly as loud: such a tone is a harmonic of
+// a lower voice or note, not a tone of its own.
+double overtoneShare(const FrameHistory &history, const ToneSegment &segment);
+
 // Half-width of the band that counts as "this tone": 2.5 % of the frequency,
 // and at least 25 Hz, a bin's width of the frame's resolution.
 double toneTolerance(double frequency);

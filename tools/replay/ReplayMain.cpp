@@ -11,6 +11,8 @@
 #include "platform/QtDispatcher.h"
 #include "platform/SampleRateConverter.h"
 #include "platform/WhisperEngine.h"
+#include "soundsense/MonotonicClock.h"
+#include "soundsense/SoundSense.h"
 #include "tools/wav/WavFile.h"
 
 #include <QCoreApplication>
@@ -30,10 +32,13 @@ constexpr double paddingSeconds = 2.0;
 void usage(FILE *to)
 {
     std::fprintf(to,
-                 "usage: sonivane-replay [--model PATH] [--fast] [--verbose] FILE.wav\n"
-                 "  --model PATH  use this ggml model file instead of the model store\n"
-                 "  --fast        do not wait in real time; the timeline stays that of a live run\n"
-                 "  --verbose     show whisper.cpp's log on stderr\n"
+                 "usage: sonivane-replay [--model PATH] [--fast] [--no-captions] [--verbose] FILE.wav\n"
+                 "  --model PATH   use this ggml model file instead of the model store\n"
+                 "  --fast         do not wait in real time; the timeline stays that of a live run\n"
+                 "  --no-captions  run the sound alerts alone (always as fast as it goes)\n"
+                 "  --verbose      show whisper.cpp's log on stderr\n"
+                 "Output, one event per line: <seconds>\\t<status|live|final>\\t<text>, or\n"
+                 "<seconds>\\talert\\t<category>\\t<normal|high>\\t<confidence>\n"
                  "The recording is followed by %.0f s of silence so that its last line can end.\n",
                  paddingSeconds);
 }
@@ -68,18 +73,40 @@ void printLine(double at, const char *kind, const QString &text)
     std::fflush(stdout);
 }
 
+void printAlert(double at, const QString &label, double confidence, bool high)
+{
+    std::printf("%.1f\talert\t%s\t%s\t%.2f\n", at, label.toUtf8().constData(), high ? "high" : "normal", confidence);
+    std::fflush(stdout);
+}
+
+// The recording's own time, so that the alerts' repeat window runs on the
+// audio's timeline whether or not the replay waits in real time.
+class AudioClock final : public MonotonicClock {
+public:
+    explicit AudioClock(const ReplayCapture &capture)
+        : m_capture(capture)
+    {
+    }
+    double now() const override { return m_capture.secondsFed(); }
+
+private:
+    const ReplayCapture &m_capture;
+};
+
 } // namespace
 
 int main(int argc, char **argv)
 {
     std::string modelPath, wavPath;
-    bool fast = false, verbose = false;
+    bool fast = false, verbose = false, captions = true;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         if (arg == "--model" && i + 1 < argc) {
             modelPath = argv[++i];
         } else if (arg == "--fast") {
             fast = true;
+        } else if (arg == "--no-captions") {
+            captions = false;
         } else if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "-h" || arg == "--help") {
@@ -115,9 +142,29 @@ int main(int argc, char **argv)
     QCoreApplication app(argc, argv);
     routeWhisperLog(verbose);
 
-    ReplayCapture capture(std::move(wav), !fast, paddingSeconds);
+    ReplayCapture capture(std::move(wav), captions && !fast, paddingSeconds);
     QtDispatcher mainQueue(&app);
     StampingDispatcher dispatcher(mainQueue, capture);
+    AudioClock audioClock(capture);
+    SoundSense soundSense(dispatcher, makeSoundAnalyzer, &audioClock);
+    soundSense.onAlert = [&](const QString &label, double confidence, bool high) {
+        printAlert(dispatcher.stamp, label, confidence, high);
+    };
+
+    if (!captions) {
+        // Each buffer is classified before the next is fed, so every alert
+        // carries the time of the audio that raised it.
+        std::string unused;
+        capture.start([&](const AudioBuffer &buffer, AudioTime time) { soundSense.analyze(buffer, time); }, unused);
+        while (capture.feed(double(WhisperCaptioner::framesPerBuffer) / capture.inputFormat().sampleRate)) {
+            soundSense.waitUntilIdle();
+            QCoreApplication::processEvents();
+        }
+        soundSense.waitUntilIdle();
+        QCoreApplication::processEvents();
+        capture.stop();
+        return 0;
+    }
     ReplayPacer pacer(capture, fast, [&mainQueue] { mainQueue.post([] { QCoreApplication::exit(0); }); });
 
     std::unique_ptr<WhisperEngineFactory> engines;
@@ -136,6 +183,7 @@ int main(int argc, char **argv)
     };
     services.pacer = &pacer;
     WhisperCaptioner captioner(std::move(services));
+    captioner.onAudioBuffer = [&](const AudioBuffer &buffer, AudioTime time) { soundSense.analyze(buffer, time); };
 
     int exitCode = 0;
     captioner.onStatus = [&](const WhisperCaptioner::Status &status) {
