@@ -6,3 +6,5 @@ sonivane_test(sample_buffer_test SOURCES unit/SampleBufferTest.cpp LIBS sonivane
 sonivane_test(status_text_test SOURCES unit/StatusTextTest.cpp LIBS sonivane_app_core)
 target_include_directories(captioner_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 sonivane_test(audio_context_test SOURCES unit/AudioContextTest.cpp)
+sonivane_test(bar_placement_test SOURCES unit/BarPlacementTest.cpp LIBS Qt6::Core)
+sonivane_test(alert_log_test SOURCES unit/AlertLogTest.cpp LIBS Qt6::Core)

@@ -40,25 +40,34 @@ bool inSmokeAlarmBand(double frequency)
     return (frequency >= 2600 && frequency <= 3900) || (frequency >= 440 && frequency <= 620);
 }
 
-// 1 for an alarm-like sound: a tone of its own (not a voice's or an
-// instrument's harmonic) that dominates the spectrum while it sounds, leaves
-// the pauses quieter, and keeps time well; 0 for a note among others.
-double soundFit(const FrameHistory &history, const CadenceMatch &m)
+// 1 for an alarm-like sound: one pitch (with its harmonics) that dominates
+// the spectrum while it sounds, leaves the pauses quieter and keeps time
+// well, and is not the harmonic of a voice or a note; 0 for a note among
+// others. `fundamental` is the pitch of the sound whose harmonic `tone` is
+// (the tone itself when it is one).
+double soundFit(const FrameHistory &history, const CadenceMatch &m, const SteadyTone &tone, double fundamental)
 {
-    const double purity = std::clamp((m.purity - 0.25) / 0.25, 0.0, 1.0);
+    double purity = 0;
+    double overtone = 0;
+    for (const ToneSegment &s : m.tones) {
+        purity += harmonicShare(history, s, fundamental);
+        overtone += overtoneShare(history, s);
+    }
+    purity /= double(m.tones.size());
+    overtone /= double(m.tones.size());
+    // An overtone of a tone we track is accounted for by its fundamental.
+    if (fundamental < tone.frequency)
+        overtone = 0;
+    const double pure = std::clamp((purity - 0.25) / 0.25, 0.0, 1.0);
     const double contrast = std::clamp((pauseContrastDb(history, m) - 2.0) / 3.0, 0.0, 1.0);
     const double timing = std::clamp((m.fit - 0.4) / 0.3, 0.0, 1.0);
-    double overtone = 0;
-    for (const ToneSegment &s : m.tones)
-        overtone += overtoneShare(history, s);
-    const double own = std::clamp(1.0 - 2.0 * overtone / double(m.tones.size()), 0.0, 1.0);
-    return std::min({purity, contrast, timing, own});
+    const double own = std::clamp(1.0 - 2.0 * overtone, 0.0, 1.0);
+    return std::min({pure, contrast, timing, own});
 }
 
 double confidence(double fit, double base, double range, const CadenceMatch &m, double repeatBonus)
 {
-    const double quality = 0.7 * m.fit + 0.3 * std::clamp((m.purity - 0.3) / 0.5, 0.0, 1.0);
-    const double claim = base + range * quality + (m.repeated ? repeatBonus : 0.0);
+    const double claim = base + range * m.fit + (m.repeated ? repeatBonus : 0.0);
     return fit * claim + (1.0 - fit) * doubtfulConfidence;
 }
 
@@ -67,11 +76,10 @@ double confidence(double fit, double base, double range, const CadenceMatch &m, 
 void AlarmCadenceDetector::detect(const DetectionContext &context, std::vector<SoundClassification> &claims)
 {
     for (const SteadyTone &tone : context.tones) {
-        if (isOvertone(tone, context.tones))
-            continue;
-        const bool smokeBand = inSmokeAlarmBand(tone.frequency);
+        const double fundamental = fundamentalOf(tone, context.tones).frequency;
+        const bool smokeBand = inSmokeAlarmBand(fundamental);
         if (auto m = findCadence(tone, temporalThree, context.now); m && m->lastOnset >= context.now - temporalThreeHold) {
-            const double fit = soundFit(context.history, *m);
+            const double fit = soundFit(context.history, *m, tone, fundamental);
             if (smokeBand)
                 addClaim(claims, sound_label::smokeDetector, confidence(fit, 0.72, 0.2, *m, 0.05));
             else if (m->repeated)
@@ -82,7 +90,7 @@ void AlarmCadenceDetector::detect(const DetectionContext &context, std::vector<S
                 addClaim(claims, sound_label::fireAlarm, std::min(0.45, confidence(fit, 0.6, 0.15, *m, 0.0)));
         }
         if (auto m = findCadence(tone, temporalFour, context.now); m && m->lastOnset >= context.now - temporalFourHold) {
-            const double fit = soundFit(context.history, *m);
+            const double fit = soundFit(context.history, *m, tone, fundamental);
             // Outside the alarm bands only a second group makes it a claim.
             const double claim = confidence(fit, smokeBand ? 0.72 : 0.62, 0.2, *m, 0.05);
             addClaim(claims, sound_label::carbonMonoxideDetector, smokeBand || m->repeated ? claim : std::min(0.45, claim));

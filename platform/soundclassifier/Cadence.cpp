@@ -48,6 +48,43 @@ bool shapeFits(const ToneSegment &s, const CadenceSpec &spec)
 
 } // namespace
 
+namespace {
+
+// The group of `spec` that starts with segment `first`, when its tones have
+// the right shape and follow each other at the right intervals.
+struct TimedGroup {
+    std::vector<size_t> members;
+    double deviations = 0; // summed, each 0 to 1
+    double purity = 0;
+    double weakest = 0; // peak level of the quietest member
+};
+
+std::optional<TimedGroup> timedGroup(const std::vector<ToneSegment> &segments, size_t first, const CadenceSpec &spec)
+{
+    TimedGroup group;
+    group.members = groupFrom(segments, first, spec);
+    if (group.members.size() < size_t(spec.count))
+        return std::nullopt;
+    for (size_t g = 0; g < group.members.size(); ++g) {
+        const ToneSegment &s = segments[group.members[g]];
+        if (!shapeFits(s, spec))
+            return std::nullopt;
+        group.deviations += std::min(1.0, deviation(s.duration(), spec.duration, spec.minDuration, spec.maxDuration));
+        group.purity += s.purity;
+        group.weakest = g == 0 ? s.peakLevelDb : std::min(group.weakest, s.peakLevelDb);
+        if (g > 0) {
+            const ToneSegment &previous = segments[group.members[g - 1]];
+            const double interval = s.start - previous.start;
+            if (!inRange(interval, spec.minInterval, spec.maxInterval) || s.start <= previous.end)
+                return std::nullopt;
+            group.deviations += std::min(1.0, deviation(interval, spec.interval, spec.minInterval, spec.maxInterval));
+        }
+    }
+    return group;
+}
+
+} // namespace
+
 std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpec &spec, double now)
 {
     const std::vector<ToneSegment> &segments = tone.segments;
@@ -55,57 +92,38 @@ std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpe
     if (segments.size() < count)
         return std::nullopt;
     for (size_t i = segments.size() - count + 1; i-- > 0;) {
-        const std::vector<size_t> group = groupFrom(segments, i, spec);
-        if (group.size() < count)
+        const std::optional<TimedGroup> group = timedGroup(segments, i, spec);
+        if (!group)
             continue;
-        double deviations = 0;
-        double purity = 0;
-        double weakest = 0;
-        bool fits = true;
-        for (size_t g = 0; g < count && fits; ++g) {
-            const ToneSegment &s = segments[group[g]];
-            fits = shapeFits(s, spec);
-            deviations += std::min(1.0, deviation(s.duration(), spec.duration, spec.minDuration, spec.maxDuration));
-            purity += s.purity;
-            weakest = g == 0 ? s.peakLevelDb : std::min(weakest, s.peakLevelDb);
-            if (g > 0) {
-                const double interval = s.start - segments[group[g - 1]].start;
-                fits = fits && inRange(interval, spec.minInterval, spec.maxInterval)
-                       && s.start > segments[group[g - 1]].end;
-                deviations += std::min(1.0, deviation(interval, spec.interval, spec.minInterval, spec.maxInterval));
-            }
-        }
-        if (!fits)
-            continue;
-
-        const double firstOnset = segments[group.front()].start;
-        const double lastOnset = segments[group.back()].start;
+        const std::vector<size_t> &members = group->members;
+        const double firstOnset = segments[members.front()].start;
+        const double lastOnset = segments[members.back()].start;
         if (now < lastOnset + spec.quietAfter)
             continue;
         bool quiet = true;
-        bool repeated = false;
         for (size_t j = 0; j < segments.size() && quiet; ++j) {
             const ToneSegment &s = segments[j];
-            if (std::find(group.begin(), group.end(), j) != group.end() || s.peakLevelDb < weakest - interruptingDb
-                || s.duration() < 0.6 * spec.minDuration)
+            if (std::find(members.begin(), members.end(), j) != members.end()
+                || s.peakLevelDb < group->weakest - interruptingDb || s.duration() < 0.6 * spec.minDuration)
                 continue;
             if (s.start < firstOnset && s.start > firstOnset - spec.quietBefore)
                 quiet = false;
             if (s.start > firstOnset && s.start < lastOnset + spec.quietAfter)
                 quiet = false;
-            if (spec.cycle > 0 && std::abs(firstOnset - spec.cycle - s.start) <= spec.cycleTolerance && shapeFits(s, spec))
-                repeated = true;
         }
         if (!quiet)
             continue;
 
         CadenceMatch match;
-        match.fit = std::clamp(1.0 - deviations / double(2 * count - 1), 0.0, 1.0);
-        match.purity = purity / double(count);
+        match.fit = std::clamp(1.0 - group->deviations / double(2 * count - 1), 0.0, 1.0);
+        match.purity = group->purity / double(count);
         match.firstOnset = firstOnset;
         match.lastOnset = lastOnset;
-        match.repeated = repeated;
-        for (size_t g : group)
+        // The group before, a cycle earlier, with the same timing.
+        for (size_t j = 0; j < i && spec.cycle > 0 && !match.repeated; ++j)
+            match.repeated = std::abs(firstOnset - spec.cycle - segments[j].start) <= spec.cycleTolerance
+                             && timedGroup(segments, j, spec).has_value();
+        for (size_t g : members)
             match.tones.push_back(segments[g]);
         return match;
     }

@@ -201,6 +201,14 @@ double overtoneShare(const FrameHistory &history, const ToneSegment &segment)
         if (!own)
             continue;
         ++frames;
+        if (f.pitchHz > 0) {
+            const double ratio = segment.frequency / f.pitchHz;
+            const double k = std::round(ratio);
+            if (k >= 2 && std::abs(ratio - k) <= 0.04 * k) {
+                ++overtone;
+                continue;
+            }
+        }
         for (int k = 2; k <= 4; ++k) {
             const double below = segment.frequency / k;
             const TonalPeak *p = f.peakNear(below, std::max(toneTolerance(below), tolerance / k), presentSalienceDb);
@@ -211,6 +219,31 @@ double overtoneShare(const FrameHistory &history, const ToneSegment &segment)
         }
     }
     return frames ? double(overtone) / double(frames) : 0.0;
+}
+
+double harmonicShare(const FrameHistory &history, const ToneSegment &segment, double fundamental)
+{
+    double sum = 0;
+    size_t frames = 0;
+    const double tolerance = 1.5 * toneTolerance(fundamental);
+    for (size_t i = history.indexAt(segment.start); i < history.size() && history[i].time <= segment.end; ++i) {
+        const SpectralFrame &f = history[i];
+        double power = 0;
+        for (int k = 1; k <= 8 && k * fundamental + tolerance < analysis::sampleRate / 2; ++k)
+            power += std::pow(10.0, f.bandLevelDb(k * fundamental - tolerance, k * fundamental + tolerance) / 10.0);
+        sum += std::min(1.0, power / std::pow(10.0, f.levelDb / 10.0));
+        ++frames;
+    }
+    return frames ? sum / double(frames) : 0.0;
+}
+
+const SteadyTone &fundamentalOf(const SteadyTone &tone, const std::vector<SteadyTone> &tones)
+{
+    const SteadyTone *lowest = &tone;
+    for (const SteadyTone &other : tones)
+        if (other.frequency < lowest->frequency && isOvertoneOf(tone, other))
+            lowest = &other;
+    return *lowest;
 }
 
 std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double fromTime, size_t maxTones)

@@ -40,9 +40,17 @@ bool isOvertoneOf(const SteadyTone &upper, const SteadyTone &lower);
 bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones);
 
 // The share of a segment's frames in which a peak at a half, a third or a
-// quarter of its frequency sounds nearly as loud: such a tone is a harmonic of
-// a lower voice or note, not a tone of its own.
+// quarter of its frequency sounds nearly as loud, or whose pitch is a
+// fraction of it: such a tone is a harmonic of a lower voice or note, not a
+// tone of its own.
 double overtoneShare(const FrameHistory &history, const ToneSegment &segment);
+
+// The mean share of the frames' power, over a segment, that lies at
+// `fundamental` and its harmonics: near 1 for a sound made of that one pitch.
+double harmonicShare(const FrameHistory &history, const ToneSegment &segment, double fundamental);
+
+// The lowest of `tones` that `tone` is an overtone of, or `tone` itself.
+const SteadyTone &fundamentalOf(const SteadyTone &tone, const std::vector<SteadyTone> &tones);
 
 // Half-width of the band that counts as "this tone": 2.5 % of the frequency,
 // and at least 25 Hz, a bin's width of the frame's resolution.
