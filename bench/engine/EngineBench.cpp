@@ -5,8 +5,10 @@
 //   engine_bench [--runs N] SECONDS:MODEL...
 //       whisper.cpp's defaults against the runtime Sonivane uses, through
 //       WhisperEngine, and where the time goes (whisper.cpp's own timings)
-//   engine_bench --variants [--runs N] SECONDS:MODEL...
-//       the tuned runtime against variants of it
+//   engine_bench --variants [--busy] [--runs N] SECONDS:MODEL...
+//       the tuned runtime against variants of it; with --busy, only the
+//       thread counts, while one more thread of this process spins for the
+//       whole run, standing in for another program keeping a core busy
 //   engine_bench --memory tuned|defaults SECONDS:MODEL
 //       peak resident memory of a process holding one engine after a step
 //
@@ -24,6 +26,7 @@
 #include <sys/resource.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -214,7 +217,8 @@ bool compareCase(const Case &c, int runs, CaseResult &out)
 // Probe 0: direct tuned; the rest vary one setting each. Each has a context
 // of its own: whisper.cpp's language detection encodes with the audio_ctx of
 // the context's previous step, so a shared context would mix the variants.
-bool variantCase(const Case &c, int runs, std::vector<std::unique_ptr<DirectStep>> &contexts, CaseResult &out)
+bool variantCase(const Case &c, int runs, bool threadsOnly, std::vector<std::unique_ptr<DirectStep>> &contexts,
+                 CaseResult &out)
 {
     struct Variant {
         std::string settings;
@@ -231,10 +235,12 @@ bool variantCase(const Case &c, int runs, std::vector<std::unique_ptr<DirectStep
         if (threads != tuned.threads)
             variants.push_back({"tuned, " + std::to_string(threads) + " thread" + (threads > 1 ? "s" : ""), tuned,
                                 audioContextMargin, threads});
-    variants.push_back({"tuned, flash attention off", noFlash});
-    for (int margin : {0, 64})
-        variants.push_back({"tuned, margin " + std::to_string(margin), tuned, margin});
-    variants.push_back({"tuned, language en (no detection)", tuned, audioContextMargin, 0, "en"});
+    if (!threadsOnly) {
+        variants.push_back({"tuned, flash attention off", noFlash});
+        for (int margin : {0, 64})
+            variants.push_back({"tuned, margin " + std::to_string(margin), tuned, margin});
+        variants.push_back({"tuned, language en (no detection)", tuned, audioContextMargin, 0, "en"});
+    }
 
     const std::vector<float> audio = speechLikeNoise(c.seconds);
     out.c = c;
@@ -318,9 +324,10 @@ void printComparison(const std::vector<CaseResult> &results, int runs)
         }
 }
 
-void printVariants(const std::vector<CaseResult> &results, int runs)
+void printVariants(const std::vector<CaseResult> &results, int runs, bool busy)
 {
-    std::printf("Tuned against variants of it, whisper_full direct (ms, median of %d interleaved runs)\n\n", runs);
+    std::printf("Tuned against variants of it, whisper_full direct (ms, median of %d interleaved runs%s)\n\n", runs,
+                busy ? "; one more thread spinning all along" : "");
     std::printf("| audio | settings | threads | audio_ctx | step | vs tuned | best | best vs tuned's best | encode | "
                 "encoder runs | ms per decoder pass | text as full window |\n");
     std::printf("|---|---|---|---|---|---|---|---|---|---|---|---|\n");
@@ -364,7 +371,8 @@ bool parseCase(const std::string &arg, Case &c)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: engine_bench [--variants] [--runs N] SECONDS:MODEL...\n"
+    std::fprintf(stderr, "usage: engine_bench [--runs N] SECONDS:MODEL...\n"
+                         "       engine_bench --variants [--busy] [--runs N] SECONDS:MODEL...\n"
                          "       engine_bench --memory tuned|defaults SECONDS:MODEL\n");
     return 2;
 }
@@ -374,7 +382,7 @@ int usage()
 int main(int argc, char **argv)
 {
     int runs = 3;
-    bool variants = false;
+    bool variants = false, busy = false;
     std::string memory;
     std::vector<Case> cases;
     for (int i = 1; i < argc; ++i) {
@@ -385,6 +393,8 @@ int main(int argc, char **argv)
                 return usage();
         } else if (arg == "--variants") {
             variants = true;
+        } else if (arg == "--busy") {
+            busy = true;
         } else if (arg == "--memory" && i + 1 < argc) {
             memory = argv[++i];
             if (memory != "tuned" && memory != "defaults")
@@ -396,23 +406,34 @@ int main(int argc, char **argv)
             cases.push_back(c);
         }
     }
-    if (cases.empty() || (!memory.empty() && (cases.size() != 1 || variants)))
+    if (cases.empty() || (!memory.empty() && (cases.size() != 1 || variants)) || (busy && !variants))
         return usage();
 
     silenceWhisperLog();
     if (!memory.empty())
         return memoryMode(memory, cases[0]);
 
+    std::atomic<bool> spin{busy};
+    std::thread spinner([&spin] {
+        while (spin.load(std::memory_order_relaxed)) {
+        }
+    });
     std::vector<CaseResult> results;
+    bool ok = true;
     for (const Case &c : cases) {
         CaseResult r;
         std::vector<std::unique_ptr<DirectStep>> contexts;
-        if (!(variants ? variantCase(c, runs, contexts, r) : compareCase(c, runs, r)))
-            return 1;
+        ok = variants ? variantCase(c, runs, busy, contexts, r) : compareCase(c, runs, r);
+        if (!ok)
+            break;
         results.push_back(std::move(r));
     }
+    spin = false;
+    spinner.join();
+    if (!ok)
+        return 1;
     if (variants)
-        printVariants(results, runs);
+        printVariants(results, runs, busy);
     else
         printComparison(results, runs);
     return 0;
