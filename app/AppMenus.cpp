@@ -119,7 +119,9 @@ Handler handlerFor(Command command)
     case Command::testHighAlert: return [](AppDelegate &d, QAction *) { d.testHighAlert(); };
     case Command::clearTranscript: return [](AppDelegate &d, QAction *) { d.clearTranscript(); };
     case Command::saveDiagnostics: return [](AppDelegate &d, QAction *) { d.saveDiagnostics(); };
-    case Command::quit: return [](AppDelegate &, QAction *) { QApplication::quit(); };
+    // Not QApplication::quit(): that asks every window to close first, and
+    // the main window only hides when asked.
+    case Command::quit: return [](AppDelegate &, QAction *) { QCoreApplication::exit(0); };
     default: return {};
     }
 }

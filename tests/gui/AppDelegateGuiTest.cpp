@@ -21,6 +21,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
 
 #include <gtest/gtest.h>
@@ -245,6 +246,31 @@ TEST_F(AppGui, AlertsShowABannerAndFlashTheRightScreens)
     EXPECT_FALSE(action("Sound alerts")->isChecked());
     trigger("Doorbell (normal)");
     EXPECT_EQ(app->alerts().entries().size(), 3);
+}
+
+TEST_F(AppGui, AppearanceCommandsRestyleBothSurfaces)
+{
+    app->handleText("a committed line", true);
+    trigger("Black on white");
+    EXPECT_TRUE(action("Black on white")->isChecked());
+    EXPECT_FALSE(action("Yellow on black (high contrast)")->isChecked());
+    for (QTextEdit *view : {app->mainWindow()->findChild<QTextEdit *>(), app->bar()->findChild<QTextEdit *>()}) {
+        QTextCursor c(view->document());
+        c.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+        EXPECT_EQ(c.charFormat().foreground().color().rgb(), QColor(Qt::black).rgb()) << "text not recoloured";
+    }
+    trigger("Extra large");
+    QTextCursor first(app->bar()->findChild<QTextEdit *>()->document());
+    first.movePosition(QTextCursor::NextCharacter, QTextCursor::KeepAnchor);
+    EXPECT_EQ(first.charFormat().font().pixelSize(), 52);
+
+    trigger("Clear transcript");
+    EXPECT_TRUE(app->transcript().history.isEmpty());
+    EXPECT_TRUE(winText().isEmpty());
+
+    trigger("Bottom");
+    trigger("Top");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return barOnX() == QRect(288, 8, 864, 220); }, 3000));
 }
 
 TEST_F(AppGui, DiagnosticsAreSavedAndConfirmedTruthfully)
