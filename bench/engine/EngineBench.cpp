@@ -308,19 +308,25 @@ void printComparison(const std::vector<CaseResult> &results, int runs)
         }
 
     // A step has to end well inside the 1.3 s pause for lines to keep up.
+    // Other programs only ever add time, so the best of the runs is shown
+    // next to the median: on a busy machine the two can disagree.
     struct Goal {
         double seconds, maxMs, minSpeedUp;
     };
-    std::printf("\nTargets (tuned, engine path)\n\n| audio | step | goal | speed-up | goal | met |\n"
-                "|---|---|---|---|---|---|\n");
+    std::printf("\nTargets (tuned, engine path; median, then best of the runs)\n\n"
+                "| audio | step | best step | goal | speed-up | speed-up of best | goal | met (median) | met (best) |\n"
+                "|---|---|---|---|---|---|---|---|---|\n");
+    const auto verdict = [](bool met) { return met ? "met" : "MISSED"; };
     for (const Goal g : {Goal{12, 700, 4}, Goal{3, 250, 10}})
         for (const auto &r : results) {
             if (r.c.seconds != g.seconds)
                 continue;
-            const double ms = r.probes[1].medianMs();
-            const double speedUp = r.probes[0].medianMs() / ms;
-            std::printf("| %.0f s | %.0f ms | <= %.0f ms | %.1fx | >= %.0fx | %s |\n", g.seconds, ms, g.maxMs, speedUp,
-                        g.minSpeedUp, ms <= g.maxMs && speedUp >= g.minSpeedUp ? "met" : "MISSED");
+            const Probe &d = r.probes[0], &t = r.probes[1];
+            const double speedUp = d.medianMs() / t.medianMs(), bestSpeedUp = d.bestMs() / t.bestMs();
+            std::printf("| %.0f s | %.0f ms | %.0f ms | <= %.0f ms | %.1fx | %.1fx | >= %.0fx | %s | %s |\n",
+                        g.seconds, t.medianMs(), t.bestMs(), g.maxMs, speedUp, bestSpeedUp, g.minSpeedUp,
+                        verdict(t.medianMs() <= g.maxMs && speedUp >= g.minSpeedUp),
+                        verdict(t.bestMs() <= g.maxMs && bestSpeedUp >= g.minSpeedUp));
         }
 }
 

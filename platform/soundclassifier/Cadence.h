@@ -1,6 +1,5 @@
 #pragma once
 
-#include "FrameHistory.h"
 #include "SteadyTones.h"
 
 #include <optional>
@@ -13,7 +12,7 @@ namespace sv {
 // each other after `interval`, each lasting about `duration`, with no tone of
 // similar strength for `quietBefore` before the first onset or `quietAfter`
 // after the last one.
-struct CadenceSpec {
+struct CadencePattern {
     int count = 1;
     double interval = 0, minInterval = 0, maxInterval = 0;
     double duration = 0, minDuration = 0, maxDuration = 0;
@@ -23,27 +22,50 @@ struct CadenceSpec {
     double cycleTolerance = 0;
 };
 
+// Temporal-three (ISO 8201), the smoke alarm's and the evacuation signal's
+// cadence, and temporal-four, the CO alarm's. Tolerances are wider than the
+// standard's 10 %: a room's echo lengthens the tones and shortens the pauses.
+inline constexpr CadencePattern temporalThree{
+    .count = 3,
+    .interval = 1.0, .minInterval = 0.8, .maxInterval = 1.25,
+    .duration = 0.5, .minDuration = 0.3, .maxDuration = 0.85,
+    .quietBefore = 1.3, .quietAfter = 1.3,
+    .cycle = 4.0, .cycleTolerance = 0.5,
+};
+inline constexpr CadencePattern temporalFour{
+    .count = 4,
+    .interval = 0.2, .minInterval = 0.13, .maxInterval = 0.3,
+    .duration = 0.1, .minDuration = 0.04, .maxDuration = 0.22,
+    .quietBefore = 0.8, .quietAfter = 0.8,
+    .cycle = 5.0, .cycleTolerance = 1.5,
+};
+
+// Where smoke and CO alarms sound: piezo sounders near 3 kHz, or the
+// low-frequency kind's 520 Hz square wave (its fundamental).
+bool inSmokeAlarmBand(double frequency);
+
 struct CadenceMatch {
-    double fit = 0;       // 1 for nominal timing, falling to 0 at the tolerances
-    double purity = 0;    // mean share of the frames' power in the tone
-    double firstOnset = 0;
+    double fit = 0; // 1 for nominal timing, falling to 0 at the tolerances
     double lastOnset = 0;
     bool repeated = false; // an earlier group came one cycle before
     std::vector<ToneSegment> tones; // the group's own tones
 };
 
-// The newest group of `tone` that matches `spec` and whose quiet time after it
+// The newest group of `tone` that matches `pattern` and whose quiet time after it
 // has been heard by `now`; none when no group fits.
-std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadenceSpec &spec, double now);
+std::optional<CadenceMatch> findCadence(const SteadyTone &tone, const CadencePattern &pattern, double now);
 
-// Whether segments [first, first + count) of `tone` could be the start of a
-// group of `spec` that is still being heard: the same timing so far, and no
+// Whether `segments` (consecutive tones of one pitch) could be the start of a
+// group of `pattern` that is still being heard: the same timing so far, and no
 // more tones than the group has.
-bool couldBeCadence(const SteadyTone &tone, size_t first, size_t count, const CadenceSpec &spec);
+bool couldBeCadence(const std::vector<ToneSegment> &segments, const CadencePattern &pattern);
 
-// How much louder the whole spectrum is while the group's tones sound than in
-// the pauses between them, in dB. A beeping alarm leaves its pauses to the
-// background; a melody that returns to one note fills them with others.
-double pauseContrastDb(const FrameHistory &history, const CadenceMatch &match);
+// Whether the segments were all sounded at one pitch, as a device does: their
+// frequencies agree to 1.5 % (or 6 Hz for low tones).
+bool samePitch(const std::vector<ToneSegment> &segments);
+
+// Whether a segment has a beep's shape: its length within [minDuration,
+// maxDuration] and its pitch held.
+bool hasToneShape(const ToneSegment &segment, double minDuration, double maxDuration);
 
 } // namespace sv

@@ -1,7 +1,13 @@
 #include "ClassificationEngine.h"
 
 #include "AlarmCadenceDetector.h"
+#include "BackgroundClassifier.h"
+#include "BeepDetector.h"
+#include "DoorbellDetector.h"
+#include "KnockDetector.h"
+#include "SirenDetector.h"
 #include "SteadyTones.h"
+#include "TelephoneDetector.h"
 
 #include <algorithm>
 #include <cmath>
@@ -27,6 +33,12 @@ ClassificationEngine::ClassificationEngine(WindowHandler onWindow)
     , m_nextReport(windowSamples)
 {
     m_detectors.push_back(std::make_unique<AlarmCadenceDetector>());
+    m_detectors.push_back(std::make_unique<SirenDetector>());
+    m_detectors.push_back(std::make_unique<BeepDetector>());
+    m_detectors.push_back(std::make_unique<TelephoneDetector>());
+    m_detectors.push_back(std::make_unique<DoorbellDetector>());
+    m_detectors.push_back(std::make_unique<KnockDetector>());
+    m_detectors.push_back(std::make_unique<BackgroundClassifier>());
 }
 
 ClassificationEngine::~ClassificationEngine() = default;

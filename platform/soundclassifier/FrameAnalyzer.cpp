@@ -128,9 +128,13 @@ void FrameAnalyzer::findPeaks(SpectralFrame &frame)
                 neighbourhood[n++] = p[j];
         std::nth_element(neighbourhood, neighbourhood + n / 2, neighbourhood + n);
         const double floorPower = std::max(double(neighbourhood[n / 2]), 1e-14);
-        double lobe = 0;
-        for (size_t j = k - lobeHalfWidth; j <= k + lobeHalfWidth; ++j)
-            lobe += p[j];
+        // The peak's own main lobe: its bins fall away from the maximum; a
+        // rise means the slope of a neighbouring, louder peak.
+        double lobe = p[k];
+        for (size_t d = 1; d <= lobeHalfWidth && p[k - d] <= p[k - d + 1]; ++d)
+            lobe += p[k - d];
+        for (size_t d = 1; d <= lobeHalfWidth && p[k + d] <= p[k + d - 1]; ++d)
+            lobe += p[k + d];
         const float salience = toDb(lobe / (floorPower * double(2 * lobeHalfWidth + 1)));
         if (salience < minSalienceDb)
             continue;

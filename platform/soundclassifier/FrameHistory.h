@@ -17,7 +17,6 @@ public:
     size_t size() const { return m_frames.size(); }
     bool empty() const { return m_frames.empty(); }
     const SpectralFrame &operator[](size_t i) const { return m_frames[i]; }
-    const SpectralFrame &back() const { return m_frames.back(); }
     // Time of the newest frame's centre; 0 before the first.
     double now() const { return m_frames.empty() ? 0.0 : m_frames.back().time; }
     // Index of the first frame whose centre is at or after `time`.

@@ -9,7 +9,8 @@ namespace {
 
 constexpr float minSalienceDb = 10.0f;
 constexpr float withinLoudestDb = 10.0f;
-constexpr double followRatio = 0.08; // ln: the nearest peak within 8 % continues the tone
+constexpr double followRatio = 0.15; // ln: the nearest peak within 16 % continues the tone (a yelp moves that fast)
+constexpr float continueWithinDb = 6.0f;
 constexpr size_t maxGapFrames = 3;
 
 } // namespace
@@ -45,7 +46,9 @@ PitchTrack newestPitchTrack(const FrameHistory &history, double fromTime, double
             if (!loudestPeak || peak.levelDb > loudestPeak->levelDb)
                 loudestPeak = &peak;
             const double distance = std::abs(std::log(peak.frequency) - previous);
-            if (previous > 0 && distance <= nearest) {
+            // An echo of the previous pitch, much quieter than the new one,
+            // does not hold the track.
+            if (previous > 0 && distance <= nearest && peak.levelDb >= loudest - continueWithinDb) {
                 nearest = distance;
                 chosen = &peak;
             }

@@ -14,7 +14,7 @@ constexpr double lookBack = 8.0;        // seconds of track examined
 constexpr double maxTrackAge = 0.4;     // the tone must still be sounding
 constexpr double turnHysteresis = 0.058; // ln 1.06: smaller wiggles are not turns
 constexpr double minSweep = 0.22;       // ln 1.25: a sweep covers at least a quarter
-constexpr double maxStep = 0.07;        // ln: larger frame-to-frame steps are jumps, not sweeps
+constexpr double maxStep = 0.15;        // ln: larger frame-to-frame steps are jumps, not sweeps
 constexpr double doubtful = 0.3;
 
 std::vector<double> median5(const std::vector<double> &x)
@@ -32,64 +32,68 @@ std::vector<double> median5(const std::vector<double> &x)
 }
 
 struct Leg {
-    size_t from = 0, to = 0;
-    double excursion() const { return 0; }
+    size_t from = 0, to = 0; // frames of its two turning points
+    double size = 0;         // ln of the frequency ratio it covers
 };
 
-// Monotone stretches between turning points, each with its size in ln units;
-// the last one is still going on.
-std::vector<std::pair<Leg, double>> legsOf(const std::vector<double> &x)
+// Monotone stretches between turning points; the last one may still be
+// going on.
+std::vector<Leg> legsOf(const std::vector<double> &x)
 {
-    std::vector<std::pair<Leg, double>> legs;
-    if (x.empty())
+    std::vector<Leg> legs;
+    if (x.size() < 2)
         return legs;
-    size_t extreme = 0; // the latest extreme: where the current leg turns
-    size_t start = 0;   // where the current leg began
+    size_t start = 0, extreme = 0, high = 0, low = 0;
     int direction = 0;
     for (size_t i = 1; i < x.size(); ++i) {
         if (direction == 0) {
-            if (x[i] > x[extreme] && x[i] - x[start] >= turnHysteresis)
-                direction = 1;
-            else if (x[i] < x[extreme] && x[start] - x[i] >= turnHysteresis)
-                direction = -1;
-            if (direction != 0)
-                extreme = i;
-            else if ((x[i] - x[start]) * 0 == 0 && std::abs(x[i] - x[start]) < turnHysteresis)
-                extreme = x[i] > x[extreme] ? i : extreme;
-            if (direction == 0 && std::abs(x[i] - x[start]) < turnHysteresis && i - start > 8)
-                start = i; // still level: the leg has not begun
+            high = x[i] > x[high] ? i : high;
+            low = x[i] < x[low] ? i : low;
+            if (x[high] - x[low] >= turnHysteresis) {
+                direction = high > low ? 1 : -1;
+                start = high > low ? low : high;
+                extreme = high > low ? high : low;
+            }
             continue;
         }
         if ((direction > 0 && x[i] >= x[extreme]) || (direction < 0 && x[i] <= x[extreme])) {
             extreme = i;
         } else if (std::abs(x[i] - x[extreme]) >= turnHysteresis) {
-            legs.push_back({{start, extreme}, std::abs(x[extreme] - x[start])});
+            legs.push_back({start, extreme, std::abs(x[extreme] - x[start])});
             start = extreme;
             extreme = i;
             direction = -direction;
         }
     }
     if (direction != 0)
-        legs.push_back({{start, extreme}, std::abs(x[extreme] - x[start])});
+        legs.push_back({start, extreme, std::abs(x[extreme] - x[start])});
     return legs;
 }
 
-bool smooth(const std::vector<double> &x, const Leg &leg)
+// The longest part of a leg without a jump (where the track passed from one
+// sound to another, or caught a harmonic): what the sweep itself covers.
+Leg smoothPart(const std::vector<double> &x, const Leg &leg)
 {
-    for (size_t i = leg.from + 1; i <= leg.to; ++i)
-        if (std::abs(x[i] - x[i - 1]) > maxStep)
-            return false;
-    return true;
+    Leg best{leg.from, leg.from, 0};
+    size_t start = leg.from;
+    for (size_t i = leg.from + 1; i <= leg.to + 1; ++i) {
+        if (i > leg.to || std::abs(x[i] - x[i - 1]) > maxStep) {
+            if (i - 1 - start > best.to - best.from)
+                best = {start, i - 1, std::abs(x[i - 1] - x[start])};
+            start = i;
+        }
+    }
+    return best;
 }
 
 // The longest run of adjacent sweeps each lasting [minSeconds, maxSeconds].
-int sweepRun(const std::vector<double> &x, const std::vector<std::pair<Leg, double>> &legs, double minSeconds,
-             double maxSeconds)
+int sweepRun(const std::vector<double> &x, const std::vector<Leg> &legs, double minSeconds, double maxSeconds)
 {
     int best = 0, run = 0;
-    for (const auto &[leg, size] : legs) {
-        const double seconds = double(leg.to - leg.from) * analysis::hopSeconds;
-        if (size >= minSweep && seconds >= minSeconds && seconds <= maxSeconds && smooth(x, leg))
+    for (const Leg &leg : legs) {
+        const Leg sweep = smoothPart(x, leg);
+        const double seconds = double(sweep.to - sweep.from) * analysis::hopSeconds;
+        if (sweep.size >= minSweep && seconds >= minSeconds && seconds <= maxSeconds)
             best = std::max(best, ++run);
         else
             run = 0;
@@ -168,24 +172,26 @@ void SirenDetector::detect(const DetectionContext &context, std::vector<SoundCla
         share += s;
     share /= double(track.share.size());
     // A siren is loud and tonal: its tone carries most of the sound.
-    const double gate = std::clamp((share - 0.3) / 0.3, 0.0, 1.0);
+    const double gate = std::clamp((share - 0.25) / 0.2, 0.0, 1.0);
 
     const auto legs = legsOf(x);
     const int wails = sweepRun(x, legs, 0.5, 5.0);
     const int yelps = sweepRun(x, legs, 0.08, 0.4);
     const int alternations = alternationRun(dwellsOf(x));
 
+    // One turn of a wail, three of a yelp, or five steady tones of a hi-lo
+    // make a siren; less is reported below the alert floor.
     double claim = 0;
     if (wails >= 2)
-        claim = std::max(claim, wails >= 4 ? 0.88 : wails == 3 ? 0.82 : 0.72);
+        claim = std::max(claim, wails >= 4 ? 0.9 : wails == 3 ? 0.85 : 0.8);
     else if (wails == 1)
         claim = std::max(claim, 0.4);
     if (yelps >= 6)
-        claim = std::max(claim, yelps >= 10 ? 0.82 : 0.72);
+        claim = std::max(claim, yelps >= 10 ? 0.86 : 0.8);
     else if (yelps >= 4)
         claim = std::max(claim, 0.45);
     if (alternations >= 5)
-        claim = std::max(claim, alternations >= 7 ? 0.8 : 0.7);
+        claim = std::max(claim, alternations >= 7 ? 0.85 : 0.78);
     else if (alternations == 4)
         claim = std::max(claim, 0.45);
     if (claim > 0)

@@ -59,7 +59,7 @@ std::vector<double> candidateFrequencies(const FrameHistory &history, size_t fir
                 best = b;
         if (best == bucketCount)
             break;
-        for (int d = -4; d <= 4; ++d) {
+        for (int d = -6; d <= 6; ++d) {
             const int j = int(best) + d;
             if (j >= 0 && j < int(bucketCount))
                 taken[size_t(j)] = true;
@@ -97,10 +97,8 @@ SteadyTone segmentsOf(const FrameHistory &history, size_t first, double frequenc
         const SpectralFrame &f = history[first + i];
         level[i] = f.bandLevelDb(frequency - 1.5 * tolerance, frequency + 1.5 * tolerance);
         share[i] = std::pow(10.0, (level[i] - f.levelDb) / 10.0);
-        if (const TonalPeak *p = f.peakNear(frequency, tolerance, presentSalienceDb)) {
+        if (const TonalPeak *p = f.peakNear(frequency, tolerance, presentSalienceDb))
             peakHz[i] = p->frequency;
-            ++tone.frameCount;
-        }
     }
 
     const auto reach = size_t(std::lround(referenceSeconds / analysis::hopSeconds));
@@ -145,6 +143,10 @@ SteadyTone segmentsOf(const FrameHistory &history, size_t first, double frequenc
                     ++matched;
                 }
             }
+            size_t held = 0;
+            for (size_t k = i; k < j; ++k)
+                held += level[k] >= s.peakLevelDb - 4.0;
+            s.sustain = double(held) / double(j - i);
             s.frequency = sum / double(matched);
             s.spread = (high - low) / s.frequency;
             s.purity = shareSum / double(j - i);
@@ -162,90 +164,6 @@ double toneTolerance(double frequency)
     return std::max(25.0, 0.025 * frequency);
 }
 
-bool isOvertoneOf(const SteadyTone &upper, const SteadyTone &lower)
-{
-    if (upper.segments.empty() || lower.segments.empty() || lower.frequency >= upper.frequency)
-        return false;
-    const double ratio = upper.frequency / lower.frequency;
-    const double harmonic = std::round(ratio);
-    if (harmonic < 2 || harmonic > 5 || std::abs(ratio - harmonic) > 0.02 * harmonic)
-        return false;
-    // Most of the upper tone's segments start with one of the lower tone's,
-    // which is at least as loud.
-    size_t shared = 0;
-    for (const ToneSegment &u : upper.segments)
-        for (const ToneSegment &l : lower.segments)
-            if (std::abs(u.start - l.start) <= 0.05 && l.peakLevelDb >= u.peakLevelDb - 3.0) {
-                ++shared;
-                break;
-            }
-    return 2 * shared > upper.segments.size();
-}
-
-bool isOvertone(const SteadyTone &tone, const std::vector<SteadyTone> &tones)
-{
-    for (const SteadyTone &other : tones)
-        if (&other != &tone && isOvertoneOf(tone, other))
-            return true;
-    return false;
-}
-
-double overtoneShare(const FrameHistory &history, const ToneSegment &segment)
-{
-    size_t frames = 0;
-    size_t overtone = 0;
-    const double tolerance = toneTolerance(segment.frequency);
-    for (size_t i = history.indexAt(segment.start); i < history.size() && history[i].time <= segment.end; ++i) {
-        const SpectralFrame &f = history[i];
-        const TonalPeak *own = f.peakNear(segment.frequency, tolerance, presentSalienceDb);
-        if (!own)
-            continue;
-        ++frames;
-        if (f.pitchHz > 0) {
-            const double ratio = segment.frequency / f.pitchHz;
-            const double k = std::round(ratio);
-            if (k >= 2 && std::abs(ratio - k) <= 0.04 * k) {
-                ++overtone;
-                continue;
-            }
-        }
-        for (int k = 2; k <= 4; ++k) {
-            const double below = segment.frequency / k;
-            const TonalPeak *p = f.peakNear(below, std::max(toneTolerance(below), tolerance / k), presentSalienceDb);
-            if (p && p->levelDb >= own->levelDb - 12.0) {
-                ++overtone;
-                break;
-            }
-        }
-    }
-    return frames ? double(overtone) / double(frames) : 0.0;
-}
-
-double harmonicShare(const FrameHistory &history, const ToneSegment &segment, double fundamental)
-{
-    double sum = 0;
-    size_t frames = 0;
-    const double tolerance = 1.5 * toneTolerance(fundamental);
-    for (size_t i = history.indexAt(segment.start); i < history.size() && history[i].time <= segment.end; ++i) {
-        const SpectralFrame &f = history[i];
-        double power = 0;
-        for (int k = 1; k <= 8 && k * fundamental + tolerance < analysis::sampleRate / 2; ++k)
-            power += std::pow(10.0, f.bandLevelDb(k * fundamental - tolerance, k * fundamental + tolerance) / 10.0);
-        sum += std::min(1.0, power / std::pow(10.0, f.levelDb / 10.0));
-        ++frames;
-    }
-    return frames ? sum / double(frames) : 0.0;
-}
-
-const SteadyTone &fundamentalOf(const SteadyTone &tone, const std::vector<SteadyTone> &tones)
-{
-    const SteadyTone *lowest = &tone;
-    for (const SteadyTone &other : tones)
-        if (other.frequency < lowest->frequency && isOvertoneOf(tone, other))
-            lowest = &other;
-    return *lowest;
-}
-
 std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double fromTime, size_t maxTones)
 {
     std::vector<SteadyTone> tones;
@@ -254,8 +172,18 @@ std::vector<SteadyTone> findSteadyTones(const FrameHistory &history, double from
     const size_t first = history.indexAt(fromTime);
     if (first >= history.size())
         return tones;
-    for (double guess : candidateFrequencies(history, first, maxTones))
-        tones.push_back(segmentsOf(history, first, refine(history, first, guess)));
+    std::vector<double> accepted;
+    for (double guess : candidateFrequencies(history, first, maxTones)) {
+        const double frequency = refine(history, first, guess);
+        // One tone seen through a room's echo can look like two close ones.
+        bool duplicate = false;
+        for (double a : accepted)
+            duplicate = duplicate || std::abs(frequency - a) <= std::max(2.0 * toneTolerance(a), 0.05 * a);
+        if (duplicate)
+            continue;
+        accepted.push_back(frequency);
+        tones.push_back(segmentsOf(history, first, frequency));
+    }
     return tones;
 }
 
