@@ -89,8 +89,38 @@ void SoundSense::prepare(const AudioFormat &format)
         logError("SoundSense setup failed: " + (error.empty() ? std::string("the classifier could not be made") : error));
         return;
     }
+    m_analyzerFormat = format;
     m_analyzerOwner = std::move(analyzer);
     m_analyzer.store(m_analyzerOwner.get());
+}
+
+bool SoundSense::sameFormat(const AudioFormat &a, const AudioFormat &b)
+{
+    return a.sampleRate == b.sampleRate && a.channels == b.channels && a.sampleType == b.sampleType;
+}
+
+SoundAnalyzer *SoundSense::rebuild(const AudioFormat &format)
+{
+    // The microphone's format changed (another device after a restart). An
+    // analyzer keeps the format it was made for, and one that can no longer
+    // read its input would leave every alarm unheard, so it is made anew
+    // here, on the only thread that uses it. Should that fail, the old one
+    // stays and reports each buffer it cannot read.
+    std::string error;
+    std::unique_ptr<SoundAnalyzer> analyzer;
+    if (m_makeAnalyzer)
+        analyzer = m_makeAnalyzer(
+            format, [this](const SoundAnalysisResult &result) { handleResult(result); },
+            [this](const std::string &message) { handleError(message); }, error);
+    if (!analyzer) {
+        logError("SoundSense setup failed: " + (error.empty() ? std::string("the classifier could not be made") : error));
+        m_analyzerFormat = format; // one log line per change, not per buffer
+        return m_analyzer.load();
+    }
+    m_analyzerFormat = format;
+    m_analyzerOwner = std::move(analyzer);
+    m_analyzer.store(m_analyzerOwner.get());
+    return m_analyzerOwner.get();
 }
 
 void SoundSense::waitUntilIdle()
@@ -114,7 +144,10 @@ void SoundSense::work()
         lock.unlock();
 
         // Buffers handed over while setup kept failing wait for nothing.
-        if (SoundAnalyzer *analyzer = m_analyzer.load())
+        SoundAnalyzer *analyzer = m_analyzer.load();
+        if (analyzer && !sameFormat(item.copy.buffer().format, m_analyzerFormat))
+            analyzer = rebuild(item.copy.buffer().format);
+        if (analyzer)
             analyzer->analyze(item.copy.buffer(), item.framePosition);
 
         lock.lock();

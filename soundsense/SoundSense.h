@@ -90,6 +90,8 @@ private:
     };
 
     void prepare(const AudioFormat &format);
+    SoundAnalyzer *rebuild(const AudioFormat &format);
+    static bool sameFormat(const AudioFormat &a, const AudioFormat &b);
     void work();
     void handleResult(const SoundAnalysisResult &result); // worker thread
     void handleError(const std::string &message);         // worker thread
@@ -102,6 +104,8 @@ private:
     // Made on the capture thread, never replaced; the worker reads the
     // pointer, and only destruction (after the join) releases it.
     std::unique_ptr<SoundAnalyzer> m_analyzerOwner;
+    // Written before the analyzer is published, then only by the worker.
+    AudioFormat m_analyzerFormat;
     std::atomic<SoundAnalyzer *> m_analyzer{nullptr};
 
     QHash<QString, double> m_lastFired; // worker thread only
