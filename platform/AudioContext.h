@@ -19,11 +19,12 @@ constexpr int encoderFrameSamples = 320;
 constexpr int audioContextMargin = 32;
 constexpr int audioContextStep = 32;
 
-// 0 means "the model's full window".
-inline int audioContextFor(size_t samples, int modelContext = 1500)
+// The encoder frames for `samples` of audio, never more than the model has.
+inline int audioContextFor(size_t samples, int modelContext = 1500, int margin = audioContextMargin)
 {
     const size_t frames = (samples + encoderFrameSamples - 1) / encoderFrameSamples;
-    const size_t padded = (frames + audioContextMargin + audioContextStep - 1) / audioContextStep * audioContextStep;
+    const size_t padded =
+        (frames + size_t(margin) + audioContextStep - 1) / audioContextStep * audioContextStep;
     return int(std::min<size_t>(padded, size_t(modelContext)));
 }
 

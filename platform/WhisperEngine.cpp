@@ -45,6 +45,8 @@ std::string trimmed(std::string s)
     return s;
 }
 
+} // namespace
+
 // Decoding options mapped by meaning onto whisper.cpp; README.md lists each.
 whisper_full_params toWhisperParams(const DecodingOptions &o, const WhisperRuntime &runtime)
 {
@@ -78,7 +80,6 @@ whisper_full_params toWhisperParams(const DecodingOptions &o, const WhisperRunti
     return p;
 }
 
-} // namespace
 
 WhisperRuntime WhisperRuntime::tuned()
 {

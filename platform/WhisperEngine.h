@@ -6,6 +6,7 @@
 #include <string>
 
 struct whisper_context;
+struct whisper_full_params;
 
 namespace sv {
 
@@ -59,6 +60,11 @@ private:
     std::string m_fixedPath;
     WhisperRuntime m_runtime;
 };
+
+// The decoding options mapped by meaning onto whisper.cpp's parameters
+// (README.md lists each), with the runtime's thread count. Strings in the
+// result point into `options`, which must outlive it.
+whisper_full_params toWhisperParams(const DecodingOptions &options, const WhisperRuntime &runtime);
 
 // Routes whisper.cpp's own log lines to the "sonivane.whisper" category (info
 // and above), or drops them. Call once, before the first engine.

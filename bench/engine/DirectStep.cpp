@@ -2,6 +2,7 @@
 
 #include "platform/AudioContext.h"
 #include "platform/SpeechEngine.h"
+#include "platform/WhisperEngine.h"
 
 #include <whisper.h>
 
@@ -9,42 +10,6 @@
 #include <chrono>
 
 namespace sv::bench {
-
-namespace {
-
-// The same mapping as WhisperEngine's for the options every captioner step
-// uses; the bench prints this path next to the engine's so a drift shows.
-whisper_full_params stepParams(const DecodingOptions &o, int threads)
-{
-    whisper_full_params p = whisper_full_default_params(WHISPER_SAMPLING_GREEDY);
-    if (threads > 0)
-        p.n_threads = threads;
-    p.print_progress = false;
-    p.print_realtime = false;
-    p.print_timestamps = false;
-    p.print_special = false;
-    p.translate = o.translate;
-    p.language = o.language.empty() ? "auto" : o.language.c_str();
-    p.detect_language = o.detectLanguage;
-    p.temperature = o.temperature;
-    p.temperature_inc = o.temperatureIncrementOnFallback;
-    p.greedy.best_of = o.topK;
-    p.no_timestamps = o.withoutTimestamps;
-    p.token_timestamps = o.wordTimestamps;
-    p.suppress_blank = o.suppressBlank;
-    p.suppress_nst = false;
-    p.entropy_thold = o.compressionRatioThreshold;
-    p.logprob_thold = o.logProbThreshold;
-    p.no_speech_thold = o.noSpeechThreshold;
-    p.no_context = true;
-    p.prompt_tokens = nullptr;
-    p.prompt_n_tokens = 0;
-    p.initial_prompt = nullptr;
-    p.single_segment = false;
-    return p;
-}
-
-} // namespace
 
 std::unique_ptr<DirectStep> DirectStep::load(const std::string &path, const WhisperRuntime &runtime)
 {
@@ -72,12 +37,7 @@ int DirectStep::audioContext(size_t samples, int margin) const
 {
     if (!m_runtime.matchAudioContext)
         return 0;
-    // AudioContext.h's rule with the margin as a parameter.
-    const int model = whisper_model_n_audio_ctx(m_context);
-    const size_t frames = (samples + encoderFrameSamples - 1) / encoderFrameSamples;
-    const size_t padded =
-        (frames + size_t(margin) + audioContextStep - 1) / audioContextStep * audioContextStep;
-    return int(std::min<size_t>(padded, size_t(model)));
+    return audioContextFor(samples, whisper_model_n_audio_ctx(m_context), margin);
 }
 
 int DirectStep::threadsFor(int threads) const
@@ -94,7 +54,9 @@ DirectStep::Result DirectStep::run(const std::vector<float> &audio, int margin, 
 {
     DecodingOptions options;
     options.language = language;
-    whisper_full_params p = stepParams(options, threadsFor(threads));
+    WhisperRuntime runtime = m_runtime;
+    runtime.threads = threadsFor(threads);
+    whisper_full_params p = toWhisperParams(options, runtime);
     p.audio_ctx = audioContext(audio.size(), margin);
 
     whisper_reset_timings(m_context);

@@ -313,8 +313,9 @@ void printComparison(const std::vector<CaseResult> &results, int runs)
     struct Goal {
         double seconds, maxMs, minSpeedUp;
     };
-    std::printf("\nTargets (tuned, engine path; median, then best of the runs)\n\n"
-                "| audio | step | best step | goal | speed-up | speed-up of best | goal | met (median) | met (best) |\n"
+    std::printf("\nTargets (tuned, engine path; each judged on the medians and on the bests)\n\n"
+                "| audio | step | best step | goal | step goal met (median, best) | speed-up | speed-up of best | "
+                "goal | speed-up goal met (median, best) |\n"
                 "|---|---|---|---|---|---|---|---|---|\n");
     const auto verdict = [](bool met) { return met ? "met" : "MISSED"; };
     for (const Goal g : {Goal{12, 700, 4}, Goal{3, 250, 10}})
@@ -323,10 +324,10 @@ void printComparison(const std::vector<CaseResult> &results, int runs)
                 continue;
             const Probe &d = r.probes[0], &t = r.probes[1];
             const double speedUp = d.medianMs() / t.medianMs(), bestSpeedUp = d.bestMs() / t.bestMs();
-            std::printf("| %.0f s | %.0f ms | %.0f ms | <= %.0f ms | %.1fx | %.1fx | >= %.0fx | %s | %s |\n",
-                        g.seconds, t.medianMs(), t.bestMs(), g.maxMs, speedUp, bestSpeedUp, g.minSpeedUp,
-                        verdict(t.medianMs() <= g.maxMs && speedUp >= g.minSpeedUp),
-                        verdict(t.bestMs() <= g.maxMs && bestSpeedUp >= g.minSpeedUp));
+            std::printf("| %.0f s | %.0f ms | %.0f ms | <= %.0f ms | %s, %s | %.1fx | %.1fx | >= %.0fx | %s, %s |\n",
+                        g.seconds, t.medianMs(), t.bestMs(), g.maxMs, verdict(t.medianMs() <= g.maxMs),
+                        verdict(t.bestMs() <= g.maxMs), speedUp, bestSpeedUp, g.minSpeedUp,
+                        verdict(speedUp >= g.minSpeedUp), verdict(bestSpeedUp >= g.minSpeedUp));
         }
 }
 
