@@ -24,6 +24,9 @@ AppDelegate::Surface AppDelegate::makeTranscript(bool drag)
     auto *text = new QTextEdit(background);
     text->setReadOnly(true);
     text->setFrameShape(QFrame::NoFrame);
+    // Selectable text shows a caret, which next to the live line reads as
+    // something still being typed.
+    text->setCursorWidth(0);
     // The background view paints the theme's colour; the text view and its
     // viewport draw nothing behind the text.
     text->setAttribute(Qt::WA_TranslucentBackground);
