@@ -136,10 +136,14 @@ std::shared_ptr<WhisperEngine> WhisperEngine::load(const std::string &path, cons
             x = x * 1664525u + 1013904223u;
             v = (float(x >> 8) / float(1 << 24) - 0.5f) * 0.002f;
         }
+        // Its text is thrown away, so no language needs detecting: detection
+        // on a fresh context would encode a whole 30 s window first.
+        DecodingOptions warm;
+        warm.language = "en";
         std::vector<TranscriptionResult> ignored;
         EngineError ignoredError;
         const std::atomic<bool> never{false};
-        engine->transcribe(noise, DecodingOptions{}, never, ignored, ignoredError);
+        engine->transcribe(noise, warm, never, ignored, ignoredError);
     }
     return engine;
 }
