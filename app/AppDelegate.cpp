@@ -71,6 +71,7 @@ void AppDelegate::applicationDidFinishLaunching()
     window->resize(760, 440);
     window->setMinimumSize(380, 160);
     window->shouldClose = [this] { return windowShouldClose(); };
+    window->setMenuBar(m_menuBar);
     const Surface main = makeTranscript(false);
     winBG = main.background;
     winText = main.text;

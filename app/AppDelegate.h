@@ -19,7 +19,7 @@
 
 class QAction;
 class QMenu;
-class QScreen;
+class QMenuBar;
 class QSystemTrayIcon;
 class QTextEdit;
 class QTimer;
@@ -65,8 +65,6 @@ public:
     void restartListening();
     void buildMainMenu();
     void buildStatusMenu();
-    QMenu *presetMenu(const QString &title, const QList<QPair<QString, double>> &presets,
-                      void (AppDelegate::*command)(QAction *));
     void menuNeedsUpdate(QMenu *menu);
 
     // Transcript.
@@ -130,8 +128,6 @@ private:
     void followTick();
     QScreen *alertScreen() const;
     void fillMenu(QMenu *menu, const std::vector<MenuItem> &items);
-    QAction *addItemCommand(QMenu *menu, const QString &title, const QString &key,
-                            void (AppDelegate::*command)(QAction *));
 
     // Fields, in the order of the application's data model.
     TranscriptPresenter presenter; // the model (history, current, maxLines) and both renderers
@@ -161,6 +157,7 @@ private:
     const std::vector<Theme> themes = builtInThemes();
     QMenu *displaySubmenu = nullptr;
 
+    QMenuBar *m_menuBar = nullptr; // the application menu, owned by the main window once it exists
     QMenu *m_statusMenu = nullptr;
     QAction *m_pauseItem = nullptr;
     QAction *m_quitItem = nullptr;

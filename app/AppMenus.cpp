@@ -66,33 +66,6 @@ QVariant toVariant(const CarriedValue &value)
 
 } // namespace
 
-void AppDelegate::buildMainMenu()
-{
-    // The menu bar lives on the main window, which start-up creates next;
-    // the menus are made here and attached in buildStatusMenu.
-}
-
-QAction *AppDelegate::addItemCommand(QMenu *menu, const QString &title, const QString &key,
-                                     void (AppDelegate::*command)(QAction *))
-{
-    QAction *action = menu->addAction(title);
-    if (!key.isEmpty())
-        action->setShortcut(QKeySequence(key));
-    connect(action, &QAction::triggered, this, [this, command, action] { (this->*command)(action); });
-    return action;
-}
-
-QMenu *AppDelegate::presetMenu(const QString &title, const QList<QPair<QString, double>> &presets,
-                               void (AppDelegate::*command)(QAction *))
-{
-    auto *menu = new QMenu(title);
-    for (const auto &[name, value] : presets) {
-        QAction *action = addItemCommand(menu, name, {}, command);
-        action->setData(value);
-    }
-    return menu;
-}
-
 namespace {
 
 using Handler = std::function<void(AppDelegate &, QAction *)>;
@@ -181,14 +154,19 @@ void AppDelegate::fillMenu(QMenu *menu, const std::vector<MenuItem> &items)
     }
 }
 
-void AppDelegate::buildStatusMenu()
+void AppDelegate::buildMainMenu()
 {
-    QMenuBar *bar = window->menuBar();
+    // Linux has no global menu bar: this one goes onto the main window as
+    // soon as it exists.
+    m_menuBar = new QMenuBar;
     for (const MenuItem &top : applicationMenu()) {
-        QMenu *menu = bar->addMenu(top.title);
+        QMenu *menu = m_menuBar->addMenu(top.title);
         fillMenu(menu, top.children);
     }
+}
 
+void AppDelegate::buildStatusMenu()
+{
     MenuSettings settings;
     settings.listening = listening;
     settings.interactive = interactive;
@@ -218,7 +196,7 @@ void AppDelegate::buildStatusMenu()
     // No tray: the same menu joins the menu bar so every command stays
     // reachable, and the tray is looked for again a few times, since its
     // host may start after us.
-    bar->addMenu(m_statusMenu)->setText(QStringLiteral("Captions"));
+    window->menuBar()->addMenu(m_statusMenu)->setText(QStringLiteral("Captions"));
     auto *retry = new QTimer(this);
     retry->setInterval(trayRetryMs);
     connect(retry, &QTimer::timeout, this, [this, retry, tries = 0]() mutable {
