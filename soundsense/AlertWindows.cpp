@@ -46,6 +46,23 @@ AlertBanner::AlertBanner(const QString &text, bool high, QScreen *screen)
     const QPointF centre = QRectF(visible).center();
     makeOverlay(this, screen, QRectF(centre.x() - 280, centre.y() - 55, 560, 110).toRect());
     setWindowTitle(QStringLiteral("Sonivane alert"));
+
+    // 42 points, unless the name of the sound would then be cut off: a
+    // banner must always say in full what was heard. The banner's size is
+    // fixed, so the fit is found once.
+    m_font = font();
+    m_font.setBold(true);
+    const int textWidth = textFrame().width();
+    for (double size = 42; size > 12; size -= 1) {
+        m_font.setPointSizeF(size);
+        if (QFontMetricsF(m_font).horizontalAdvance(m_text) <= textWidth)
+            break;
+    }
+}
+
+QRect AlertBanner::textFrame() const
+{
+    return rect().adjusted(18, 30, -18, -30);
 }
 
 void AlertBanner::paintEvent(QPaintEvent *)
@@ -55,24 +72,14 @@ void AlertBanner::paintEvent(QPaintEvent *)
     QPainterPath path;
     path.addRoundedRect(QRectF(rect()), 22, 22);
     p.fillPath(path, colour(m_high));
-    const QRect textFrame = rect().adjusted(18, 30, -18, -30);
-    QFont font = p.font();
-    font.setBold(true);
-    // 42 points, unless the name of the sound would then be cut off: a
-    // banner must always say in full what was heard.
-    double size = 42;
-    for (; size > 12; size -= 1) {
-        font.setPointSizeF(size);
-        if (QFontMetricsF(font).horizontalAdvance(m_text) <= textFrame.width())
-            break;
-    }
-    p.setFont(font);
+    p.setFont(m_font);
     p.setPen(Qt::white);
-    p.drawText(textFrame, Qt::AlignCenter | Qt::TextDontClip, m_text);
+    p.drawText(textFrame(), Qt::AlignCenter | Qt::TextDontClip, m_text);
 }
 
 FlashOverlay::FlashOverlay(const QColor &colour, int pulses, QScreen *screen)
     : m_colour(colour)
+    , m_blended(hasCompositor()) // asked of the X server once, not per frame
     , m_pulse(new QVariantAnimation(this))
 {
     makeOverlay(this, screen, screen ? screen->geometry() : QRect());
@@ -86,10 +93,9 @@ FlashOverlay::FlashOverlay(const QColor &colour, int pulses, QScreen *screen)
     // Without a compositor a translucent window is drawn opaque, which
     // would black the screen out; there the wash blinks instead, shown in
     // the upper half of each pulse and hidden in the lower.
-    const bool blended = hasCompositor();
-    connect(m_pulse, &QVariantAnimation::valueChanged, this, [this, blended](const QVariant &v) {
+    connect(m_pulse, &QVariantAnimation::valueChanged, this, [this](const QVariant &v) {
         m_level = v.toDouble();
-        if (blended)
+        if (m_blended)
             update();
         else
             setVisible(m_level > peakOpacity / 2);
@@ -102,7 +108,7 @@ void FlashOverlay::paintEvent(QPaintEvent *)
     QPainter p(this);
     p.setCompositionMode(QPainter::CompositionMode_Source);
     QColor c = m_colour;
-    if (hasCompositor())
+    if (m_blended)
         c.setAlphaF(float(m_level));
     p.fillRect(rect(), c);
 }

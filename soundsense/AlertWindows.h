@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QWidget>
 
 class QScreen;
@@ -27,8 +28,11 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
+    QRect textFrame() const;
+
     QString m_text;
     bool m_high;
+    QFont m_font;
 };
 
 // A colour wash over one screen's whole area, pulsing from transparent to
@@ -48,6 +52,7 @@ protected:
 
 private:
     QColor m_colour;
+    bool m_blended; // a compositor blends the wash; without one it blinks
     double m_level = 0.0;
     QVariantAnimation *m_pulse;
 };
