@@ -122,7 +122,7 @@ void WhisperCaptioner::beginAudio(uint64_t generation)
         return;
     }
     emit(Status::listening());
-    startLoop(generation);
+    startLoop();
 }
 
 void WhisperCaptioner::tapHandler(const AudioBuffer &buffer, AudioTime time)
@@ -150,9 +150,8 @@ void WhisperCaptioner::appendConverted(const AudioBuffer &buffer)
     samples.append(m_convertScratch.data(), produced);
 }
 
-void WhisperCaptioner::startLoop(uint64_t generation)
+void WhisperCaptioner::startLoop()
 {
-    (void)generation;
     auto cancellation = std::make_shared<LoopCancellation>();
     if (loop)
         loop->cancel();
@@ -173,7 +172,7 @@ void WhisperCaptioner::startLoop(uint64_t generation)
 
 void WhisperCaptioner::tick()
 {
-    if (!running || transcribing || !recognizer.load())
+    if (!running || transcribing)
         return;
     const std::shared_ptr<SpeechEngine> engine = recognizer.load();
     if (!engine)

@@ -95,7 +95,7 @@ public:
 
 private:
     void beginAudio(uint64_t generation);
-    void startLoop(uint64_t generation);
+    void startLoop();
     void loadModel(uint64_t generation);
     void endCapture();
     void emitText(const QString &text, bool isFinal);
