@@ -103,6 +103,34 @@ std::vector<float> sinusoids(int32_t length, int32_t channels)
     return values;
 }
 
+// An output projection: random, or zero so the block adds nothing.
+void writeProjection(TensorEmitter &emit, const std::string &weight, const std::string &bias,
+                     const std::vector<int32_t> &dims, bool silent)
+{
+    if (silent) {
+        emit.zeroMatrix(weight, dims);
+        emit.constant(bias, {dims[1]}, 0.0f);
+    } else {
+        emit.randomMatrix(weight, dims, dims[0]);
+        emit.randomBias(bias, {dims[1]});
+    }
+}
+
+// One attention of a block ("attn" or "cross_attn" under `block`): its layer
+// norm, query/key/value and output projection, silent when it must add
+// nothing to the residual stream.
+void writeAttention(TensorEmitter &emit, const std::string &block, const std::string &kind, int32_t n, bool silent)
+{
+    const std::string p = block + "." + kind;
+    emit.layerNorm(p + "_ln.weight", p + "_ln.bias", n);
+    emit.randomMatrix(p + ".query.weight", {n, n}, n);
+    emit.randomBias(p + ".query.bias", {n});
+    emit.randomMatrix(p + ".key.weight", {n, n}, n);
+    emit.randomMatrix(p + ".value.weight", {n, n}, n);
+    emit.randomBias(p + ".value.bias", {n});
+    writeProjection(emit, p + ".out.weight", p + ".out.bias", {n, n}, silent);
+}
+
 void writeEncoder(TensorEmitter &emit, const ModelShape &shape)
 {
     const int32_t n = shape.audioState;
@@ -120,27 +148,7 @@ void writeEncoder(TensorEmitter &emit, const ModelShape &shape)
         emit.randomBias(name(".mlp.0.bias"), {4 * n});
         emit.randomMatrix(name(".mlp.2.weight"), {4 * n, n}, 4 * n);
         emit.randomBias(name(".mlp.2.bias"), {n});
-        emit.layerNorm(name(".attn_ln.weight"), name(".attn_ln.bias"), n);
-        emit.randomMatrix(name(".attn.query.weight"), {n, n}, n);
-        emit.randomBias(name(".attn.query.bias"), {n});
-        emit.randomMatrix(name(".attn.key.weight"), {n, n}, n);
-        emit.randomMatrix(name(".attn.value.weight"), {n, n}, n);
-        emit.randomBias(name(".attn.value.bias"), {n});
-        emit.randomMatrix(name(".attn.out.weight"), {n, n}, n);
-        emit.randomBias(name(".attn.out.bias"), {n});
-    }
-}
-
-// An output projection: random, or zero so the block adds nothing.
-void writeProjection(TensorEmitter &emit, const std::string &weight, const std::string &bias,
-                     const std::vector<int32_t> &dims, bool silent)
-{
-    if (silent) {
-        emit.zeroMatrix(weight, dims);
-        emit.constant(bias, {dims[1]}, 0.0f);
-    } else {
-        emit.randomMatrix(weight, dims, dims[0]);
-        emit.randomBias(bias, {dims[1]});
+        writeAttention(emit, layerName("encoder.blocks.", l, ""), "attn", n, false);
     }
 }
 
@@ -185,24 +193,11 @@ void writeDecoder(TensorEmitter &emit, const ModelShape &shape, const SpeakingDe
     emit.layerNorm("decoder.ln.weight", "decoder.ln.bias", n, speaking ? speaking->finalNormGain() : 1.0f);
 
     for (int l = 0; l < shape.textLayers; ++l) {
-        auto name = [l](const char *suffix) { return layerName("decoder.blocks.", l, suffix); };
         writeDecoderMlp(emit, l, n, speaking);
 
-        emit.layerNorm(name(".attn_ln.weight"), name(".attn_ln.bias"), n);
-        emit.randomMatrix(name(".attn.query.weight"), {n, n}, n);
-        emit.randomBias(name(".attn.query.bias"), {n});
-        emit.randomMatrix(name(".attn.key.weight"), {n, n}, n);
-        emit.randomMatrix(name(".attn.value.weight"), {n, n}, n);
-        emit.randomBias(name(".attn.value.bias"), {n});
-        writeProjection(emit, name(".attn.out.weight"), name(".attn.out.bias"), {n, n}, silent);
-
-        emit.layerNorm(name(".cross_attn_ln.weight"), name(".cross_attn_ln.bias"), n);
-        emit.randomMatrix(name(".cross_attn.query.weight"), {n, n}, n);
-        emit.randomBias(name(".cross_attn.query.bias"), {n});
-        emit.randomMatrix(name(".cross_attn.key.weight"), {n, n}, n);
-        emit.randomMatrix(name(".cross_attn.value.weight"), {n, n}, n);
-        emit.randomBias(name(".cross_attn.value.bias"), {n});
-        writeProjection(emit, name(".cross_attn.out.weight"), name(".cross_attn.out.bias"), {n, n}, silent);
+        const std::string block = layerName("decoder.blocks.", l, "");
+        writeAttention(emit, block, "attn", n, silent);
+        writeAttention(emit, block, "cross_attn", n, silent);
     }
 }
 
